@@ -1,0 +1,34 @@
+// The exported boundary. Hosts may be built by another compiler and cannot
+// catch this library's exceptions, so none crosses it: running out of
+// memory ends the call quietly after everything owned has been released.
+#include <new>
+
+#include "hvqlaunch.h"
+#include "launch.h"
+
+// Each host string argument is one reference the call now owns. The block
+// belongs to the host's allocator: the count is dropped, never the block.
+static void ReleaseHostString(HvqStringArg arg) noexcept {
+  if (!arg.pchData) return;
+  HvqStringHeader* pHeader = reinterpret_cast<HvqStringHeader*>(arg.pchData) - 1;
+  if (__atomic_load_n(&pHeader->nRefs, __ATOMIC_ACQUIRE) < 1) return;
+  __atomic_sub_fetch(&pHeader->nRefs, 1, __ATOMIC_ACQ_REL);
+}
+
+extern "C" int __cdecl HvqCheckPrjOpened(const char* pszName) noexcept {
+  try {
+    return CheckPrjOpened(pszName);
+  } catch (...) {
+    g_nPrjOpened = 0;
+    return 0;
+  }
+}
+
+extern "C" void __cdecl HvqStartVRAN3D(HvqStringArg folder, HvqStringArg name) noexcept {
+  try {
+    StartVRAN3D(CString(folder.pchData), CString(name.pchData));
+  } catch (...) {
+  }
+  ReleaseHostString(folder);
+  ReleaseHostString(name);
+}

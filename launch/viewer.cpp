@@ -1,0 +1,36 @@
+#include <cstring>
+
+#include "launch.h"
+
+// "打开失败!" (open failed) in GBK.
+static const char c_szOpenFailed[] = "\xb4\xf2\xbf\xaa\xca\xa7\xb0\xdc!";
+
+// True when the name's last whole character ends in ".hvq": the shell then
+// opens a document of that type and nothing else.
+static bool EndsWithHvqExt(const CString& strName) {
+  const int nExt = int(sizeof(c_szHvqExt) - 1);
+  const int nLength = strName.GetLength();
+  if (nLength < nExt) return false;
+  const char* const pch = strName;
+  if (memcmp(pch + nLength - nExt, c_szHvqExt, size_t(nExt)) != 0) return false;
+  int i = 0;
+  while (i < nLength - nExt) i += PlatformIsLeadByte(static_cast<unsigned char>(pch[i])) ? 2 : 1;
+  return i == nLength - nExt;
+}
+
+void ShellOpenFile(PlatformWindow hWndOwner, const char* pszPath) {
+  if (!pszPath) return;
+  const intptr_t nResult = PlatformShellExecute(hWndOwner, "open", pszPath);
+  if (int32_t(nResult) <= 32) PlatformMessageBox(c_szOpenFailed);
+}
+
+// The document opened is folder\name.hvq in the working folder itself, not
+// the template copy under folder\3d.
+void StartVRAN3D(CString strFolder, CString strName) {
+  PreparePrjFolder(strFolder, strName);
+  if (CheckPrjOpened(strName) != 0) return;
+
+  CString strDocument = strFolder + c_szSep + strName;
+  if (!EndsWithHvqExt(strName)) strDocument += c_szHvqExt;
+  ShellOpenFile(nullptr, strDocument);
+}

@@ -1,0 +1,166 @@
+#include "cstring.h"
+
+#include <climits>
+#include <cstring>
+#include <new>
+
+#include "platform.h"
+
+CStringLiteral<1> CString::s_empty = MakeCStringLiteral("");
+
+CStringData* CString::AllocData(int nLength) {
+  if (nLength < 0 || size_t(nLength) > INT_MAX - sizeof(CStringData) - 1) throw std::bad_alloc();
+  void* p = PlatformAlloc(sizeof(CStringData) + size_t(nLength) + 1);
+  if (!p) throw std::bad_alloc();
+  CStringData* pData = static_cast<CStringData*>(p);
+  pData->nRefs = 1;
+  pData->nDataLength = nLength;
+  pData->nAllocLength = nLength;
+  pData->data()[nLength] = '\0';
+  return pData;
+}
+
+void CString::Release(CStringData* pData) noexcept {
+  if (pData->nRefs >= 0 && __atomic_sub_fetch(&pData->nRefs, 1, __ATOMIC_ACQ_REL) == 0)
+    PlatformFree(pData);
+}
+
+CString::CString(const char* psz) : CString() {
+  if (psz) Assign(psz, int(strnlen(psz, INT_MAX)));
+}
+
+CString::CString(const char* pch, int nLength) : CString() { Assign(pch, nLength); }
+
+CString::CString(const CString& src) noexcept : m_pchData(src.m_pchData) {
+  CStringData* pData = GetData();
+  if (pData->nRefs >= 0) __atomic_add_fetch(&pData->nRefs, 1, __ATOMIC_RELAXED);
+}
+
+CString::~CString() { Release(GetData()); }
+
+CString& CString::operator=(const CString& src) {
+  CString copy(src);
+  char* pch = copy.m_pchData;
+  copy.m_pchData = m_pchData;
+  m_pchData = pch;
+  return *this;
+}
+
+CString& CString::operator=(const char* psz) {
+  if (!psz) psz = "";
+  Assign(psz, int(strnlen(psz, INT_MAX)));
+  return *this;
+}
+
+CString& CString::operator+=(const CString& str) {
+  Append(str.m_pchData, str.GetLength());
+  return *this;
+}
+
+CString& CString::operator+=(const char* psz) {
+  if (psz) Append(psz, int(strnlen(psz, INT_MAX)));
+  return *this;
+}
+
+CString operator+(const CString& a, const CString& b) {
+  CString result(a);
+  result += b;
+  return result;
+}
+
+CString operator+(const CString& a, const char* b) {
+  CString result(a);
+  result += b;
+  return result;
+}
+
+// The new text may lie inside this string's own buffer: it is copied
+// before the old buffer is let go.
+void CString::Assign(const char* pch, int nLength) {
+  CStringData* pOld = GetData();
+  if (pOld->nRefs == 1 && nLength <= pOld->nAllocLength) {
+    memmove(m_pchData, pch, size_t(nLength));
+    m_pchData[nLength] = '\0';
+    pOld->nDataLength = nLength;
+    return;
+  }
+  if (nLength == 0) {
+    m_pchData = s_empty.chars;
+    Release(pOld);
+    return;
+  }
+  CStringData* pNew = AllocData(nLength);
+  memcpy(pNew->data(), pch, size_t(nLength));
+  m_pchData = pNew->data();
+  Release(pOld);
+}
+
+void CString::Append(const char* pch, int nLength) {
+  if (nLength == 0) return;
+  CStringData* pOld = GetData();
+  int nOld = pOld->nDataLength;
+  if (nLength > INT_MAX - nOld) throw std::bad_alloc();
+  if (pOld->nRefs == 1 && nOld + nLength <= pOld->nAllocLength) {
+    memmove(m_pchData + nOld, pch, size_t(nLength));
+    pOld->nDataLength = nOld + nLength;
+    m_pchData[nOld + nLength] = '\0';
+    return;
+  }
+  CStringData* pNew = AllocData(nOld + nLength);
+  memcpy(pNew->data(), m_pchData, size_t(nOld));
+  memcpy(pNew->data() + nOld, pch, size_t(nLength));
+  m_pchData = pNew->data();
+  Release(pOld);
+}
+
+char* CString::GetBuffer(int nMinLength) {
+  CStringData* pOld = GetData();
+  if (nMinLength < pOld->nDataLength) nMinLength = pOld->nDataLength;
+  if (pOld->nRefs != 1 || nMinLength > pOld->nAllocLength) {
+    CStringData* pNew = AllocData(nMinLength);
+    memcpy(pNew->data(), m_pchData, size_t(pOld->nDataLength) + 1);
+    pNew->nDataLength = pOld->nDataLength;
+    m_pchData = pNew->data();
+    Release(pOld);
+  }
+  return m_pchData;
+}
+
+void CString::ReleaseBuffer(int nNewLength) noexcept {
+  CStringData* pData = GetData();
+  if (pData->nRefs < 0) return;  // never handed out by GetBuffer
+  if (nNewLength < 0 || nNewLength > pData->nAllocLength)
+    nNewLength = int(strnlen(m_pchData, size_t(pData->nAllocLength)));
+  pData->nDataLength = nNewLength;
+  m_pchData[nNewLength] = '\0';
+}
+
+// Candidates come from a plain byte search; a candidate counts only when a
+// character starts there. The character cursor only moves forwards, so the
+// whole search stays linear in the text's length for a given pattern.
+int CString::Find(const char* pszSub) const {
+  if (!pszSub) return -1;
+  const size_t nSub = strlen(pszSub);
+  const unsigned char* const pText = reinterpret_cast<const unsigned char*>(m_pchData);
+  const size_t nText = size_t(GetLength());
+  if (nSub > nText) return -1;
+  if (nSub == 0) return 0;
+
+  const size_t nLast = nText - nSub;  // last possible start
+  const unsigned char chFirst = static_cast<unsigned char>(pszSub[0]);
+  size_t iChar = 0;  // start of the character the cursor stands on
+  size_t iFrom = 0;
+  while (iFrom <= nLast) {
+    const void* pHit = memchr(pText + iFrom, chFirst, nLast - iFrom + 1);
+    if (!pHit) return -1;
+    const size_t iHit = size_t(static_cast<const unsigned char*>(pHit) - pText);
+    iFrom = iHit + 1;
+    if (memcmp(pText + iHit, pszSub, nSub) != 0) continue;
+    while (iChar < iHit) {
+      const unsigned char ch = pText[iChar];
+      iChar += (ch >= 0x80 && iChar + 1 < nText && PlatformIsLeadByte(ch)) ? 2 : 1;
+    }
+    if (iChar == iHit) return int(iHit);
+  }
+  return -1;
+}

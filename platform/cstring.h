@@ -1,0 +1,77 @@
+// CString: a growable, reference-counted multibyte byte string.
+//
+// The object is one pointer to the characters; a 12-byte header stands
+// right before them: the reference count, the length and the allocated
+// length. Copies share one buffer until one of them changes. A count of -1
+// marks a buffer that is never counted nor freed: the shared empty string
+// and strings built over static literals (CStringLiteral).
+//
+// Running out of memory throws std::bad_alloc; every operation leaves the
+// string as it was when it throws.
+#pragma once
+
+#include <cstddef>
+
+struct CStringData {
+  long nRefs;        // -1: static, never counted nor freed
+  int nDataLength;   // bytes, without the terminator
+  int nAllocLength;  // bytes the buffer can hold, without the terminator
+  char* data() { return reinterpret_cast<char*>(this + 1); }
+};
+
+// A string buffer laid out at compile time, for constants that must not
+// allocate when the library loads.
+template <size_t N>
+struct CStringLiteral {
+  CStringData hdr;
+  char chars[N];
+};
+
+template <size_t N>
+constexpr CStringLiteral<N> MakeCStringLiteral(const char (&text)[N]) {
+  CStringLiteral<N> lit{{-1, int(N - 1), int(N - 1)}, {}};
+  for (size_t i = 0; i < N; ++i) lit.chars[i] = text[i];
+  return lit;
+}
+
+class CString {
+ public:
+  constexpr CString() noexcept : m_pchData(s_empty.chars) {}
+  template <size_t N>
+  constexpr explicit CString(CStringLiteral<N>& lit) noexcept : m_pchData(lit.chars) {}
+  CString(const char* psz);  // null gives the empty string
+  CString(const char* pch, int nLength);
+  CString(const CString& src) noexcept;
+  ~CString();
+
+  CString& operator=(const CString& src);
+  CString& operator=(const char* psz);
+  CString& operator+=(const CString& str);
+  CString& operator+=(const char* psz);
+  friend CString operator+(const CString& a, const CString& b);
+  friend CString operator+(const CString& a, const char* b);
+
+  int GetLength() const noexcept { return GetData()->nDataLength; }
+  bool IsEmpty() const noexcept { return GetLength() == 0; }
+  operator const char*() const noexcept { return m_pchData; }
+
+  // Byte offset of the first occurrence of pszSub that begins on a whole
+  // character of the process's ANSI code page, or -1. Case-sensitive.
+  int Find(const char* pszSub) const;
+
+  // Direct access for readers that fill the string: GetBuffer makes the
+  // buffer this object's own and able to hold nMinLength bytes plus the
+  // terminator; ReleaseBuffer sets the length (-1: up to the first NUL).
+  char* GetBuffer(int nMinLength);
+  void ReleaseBuffer(int nNewLength = -1) noexcept;
+
+ private:
+  CStringData* GetData() const noexcept { return reinterpret_cast<CStringData*>(m_pchData) - 1; }
+  static CStringData* AllocData(int nLength);  // count 1, length nLength
+  static void Release(CStringData* pData) noexcept;
+  void Assign(const char* pch, int nLength);
+  void Append(const char* pch, int nLength);
+
+  static CStringLiteral<1> s_empty;
+  char* m_pchData;
+};

@@ -1,0 +1,46 @@
+// What the launch code needs from its surroundings: windows, files, the
+// shell, the user and memory. One implementation is linked per build: the
+// Win32 one into the DLL, a simulated one into the native unit tests.
+// All text is multibyte, in the process's ANSI code page.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class CString;
+
+typedef struct PlatformWindow_* PlatformWindow;  // a top-level window handle
+
+// Called once per top-level window; nonzero goes on, 0 stops.
+typedef int (*PlatformEnumWindowsProc)(PlatformWindow hWnd, intptr_t lParam);
+
+// Memory for string buffers; null when it runs out.
+void* PlatformAlloc(size_t cb) noexcept;
+void PlatformFree(void* p) noexcept;
+
+// True when ch starts a double-byte character in the ANSI code page.
+bool PlatformIsLeadByte(unsigned char ch) noexcept;
+
+// Every top-level window of the desktop, hidden ones and other processes'
+// included, synchronously on the calling thread until proc returns 0.
+void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam);
+
+// The whole title text; empty when the window has none or cannot be read.
+void PlatformGetWindowText(PlatformWindow hWnd, CString& strTitle);
+
+// True when a file or folder of exactly this name exists.
+bool PlatformPathExists(const char* pszPath) noexcept;
+
+// One level; fails when the parent is missing or the entry exists.
+bool PlatformCreateDirectory(const char* pszPath) noexcept;
+
+// Byte-for-byte copy; never overwrites an existing target.
+bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept;
+
+// The shell carries out pszVerb on pszFile with the type's registered
+// program, in the normal show state. Above 32 is success.
+intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
+                              const char* pszFile) noexcept;
+
+// A modal box with one OK button; returns when the user has closed it.
+void PlatformMessageBox(const char* pszText) noexcept;

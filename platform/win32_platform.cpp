@@ -1,0 +1,103 @@
+// The platform layer over USER32, SHELL32 and KERNEL32.
+#include <shellapi.h>
+#include <windows.h>
+
+#include <new>
+
+#include "cstring.h"
+#include "platform.h"
+
+void* PlatformAlloc(size_t cb) noexcept { return HeapAlloc(GetProcessHeap(), 0, cb); }
+
+void PlatformFree(void* p) noexcept { HeapFree(GetProcessHeap(), 0, p); }
+
+bool PlatformIsLeadByte(unsigned char ch) noexcept { return IsDBCSLeadByte(ch) != FALSE; }
+
+namespace {
+struct EnumContext {
+  PlatformEnumWindowsProc proc;
+  intptr_t lParam;
+  bool bOutOfMemory;
+};
+
+// No exception may unwind through USER32's frames: it is caught here, ends
+// the enumeration, and is raised again once EnumWindows has returned.
+BOOL CALLBACK EnumThunk(HWND hWnd, LPARAM lParam) {
+  EnumContext* pContext = reinterpret_cast<EnumContext*>(lParam);
+  try {
+    return pContext->proc(reinterpret_cast<PlatformWindow>(hWnd), pContext->lParam) != 0;
+  } catch (...) {
+    pContext->bOutOfMemory = true;
+    return FALSE;
+  }
+}
+}  // namespace
+
+void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) {
+  EnumContext context = {proc, lParam, false};
+  EnumWindows(EnumThunk, reinterpret_cast<LPARAM>(&context));
+  if (context.bOutOfMemory) throw std::bad_alloc();
+}
+
+// The title may change between asking its length and reading it: the read
+// is repeated with a larger buffer until the text fits with room to spare,
+// so that it is never cut short.
+void PlatformGetWindowText(PlatformWindow hWnd, CString& strTitle) {
+  HWND hwnd = reinterpret_cast<HWND>(hWnd);
+  int nLength = GetWindowTextLengthA(hwnd);
+  for (;;) {
+    if (nLength <= 0) nLength = 0;
+    // A cut title fills the buffer to its last byte or, when the cut
+    // falls inside a double-byte character, to the byte before it.
+    const int nBuffer = nLength + 3;
+    char* pch = strTitle.GetBuffer(nBuffer);
+    const int nRead = GetWindowTextA(hwnd, pch, nBuffer);
+    if (nRead < nBuffer - 2 || nLength > 0x3FFFFFFF) {
+      strTitle.ReleaseBuffer(nRead > 0 ? nRead : 0);
+      return;
+    }
+    strTitle.ReleaseBuffer(0);
+    nLength = nLength * 2 + 256;
+  }
+}
+
+bool PlatformPathExists(const char* pszPath) noexcept {
+  WIN32_FIND_DATAA data;
+  HANDLE hFind = FindFirstFileA(pszPath, &data);
+  if (hFind == INVALID_HANDLE_VALUE) return false;
+  FindClose(hFind);
+  return true;
+}
+
+bool PlatformCreateDirectory(const char* pszPath) noexcept {
+  return CreateDirectoryA(pszPath, nullptr) != FALSE;
+}
+
+bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept {
+  return CopyFileA(pszSource, pszTarget, TRUE) != FALSE;
+}
+
+intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
+                              const char* pszFile) noexcept {
+  HINSTANCE hResult = ShellExecuteA(reinterpret_cast<HWND>(hWndOwner), pszVerb, pszFile, nullptr,
+                                    nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<intptr_t>(hResult);
+}
+
+// The box gets what an application's own message box would have: the
+// window active on this thread as its owner, disabled while the box is up
+// so that the host cannot call back in meanwhile, and the host program's
+// name as its caption.
+void PlatformMessageBox(const char* pszText) noexcept {
+  char szCaption[MAX_PATH + 1] = "";
+  const DWORD nPath = GetModuleFileNameA(nullptr, szCaption, MAX_PATH);
+  szCaption[nPath < MAX_PATH ? nPath : MAX_PATH] = '\0';
+  char* pszName = szCaption;
+  for (char* p = szCaption; *p; p = CharNextA(p))
+    if (*p == '\\' || *p == '/') pszName = p + 1;
+  char* pszDot = nullptr;
+  for (char* p = pszName; *p; p = CharNextA(p))
+    if (*p == '.') pszDot = p;
+  if (pszDot) *pszDot = '\0';
+  MessageBoxA(GetActiveWindow(), pszText, pszName, MB_OK | MB_ICONEXCLAMATION);
+}

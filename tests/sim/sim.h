@@ -1,0 +1,53 @@
+// The simulated platform the native tests link in place of Win32: a desktop
+// of top-level windows, drives with folders and files in memory, a shell
+// with registered document types, a log of message boxes, the ANSI code
+// page, and memory that can be made to run out at a chosen allocation.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform.h"
+
+namespace sim {
+
+// Back to an empty desktop and file system, code page 1252, drive c: only.
+void Reset();
+
+void SetCodePage(int nCodePage);  // 1252 (single-byte) or 936 (GBK)
+
+// Windows, in enumeration order. A window that cannot be read gives an
+// empty title.
+PlatformWindow AddWindow(const std::string& title, bool visible = true, bool readable = true);
+int WindowsExamined();  // by the last enumeration
+
+// Allocation k (counted from 1 after the call) returns null; 0 never fails.
+void FailAllocation(long k);
+long Allocations();      // made since the last FailAllocation or Reset
+long LiveAllocations();  // not yet freed
+
+// File system: case-insensitive names, runs of separators read as one.
+void AddDrive(const std::string& drive);  // "d:"
+void AddFolder(const std::string& path);  // parents included
+void AddFile(const std::string& path, const std::string& contents);
+bool IsFolder(const std::string& path);
+bool IsFile(const std::string& path);
+std::string Contents(const std::string& path);
+// Every entry, as its normalised path: "c:\work\3d" (folders end in "\").
+std::vector<std::string> Entries();
+long FileSystemWrites();  // folders created and files copied
+
+// Shell: a type registered by extension (".hvq") has a program.
+void RegisterType(const std::string& ext);
+struct ShellRequest {
+  PlatformWindow owner;
+  std::string verb;
+  std::string file;
+};
+const std::vector<ShellRequest>& ShellRequests();
+
+const std::vector<std::string>& MessageBoxes();
+
+}  // namespace sim

@@ -1,0 +1,210 @@
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include "cstring.h"
+#include "sim.h"
+
+namespace sim {
+namespace {
+
+struct Window {
+  std::string title;
+  bool visible;
+  bool readable;
+};
+
+struct Entry {
+  bool folder;
+  std::string contents;
+};
+
+struct State {
+  int codePage = 1252;
+  std::vector<Window> windows;
+  int examined = 0;
+  long failAt = 0;
+  long allocations = 0;
+  long live = 0;
+  std::set<std::string> drives;
+  std::map<std::string, Entry> entries;  // by normalised path
+  long writes = 0;
+  std::set<std::string> types;
+  std::vector<ShellRequest> requests;
+  std::vector<std::string> boxes;
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+// Lower case, one separator per run, no trailing separator.
+std::string Normalise(const std::string& path) {
+  std::string out;
+  for (char ch : path) {
+    if ((ch == '\\' || ch == '/') && !out.empty() && out.back() == '\\') continue;
+    out += (ch == '/') ? '\\' : char(tolower(static_cast<unsigned char>(ch)));
+  }
+  while (!out.empty() && out.back() == '\\') out.pop_back();
+  return out;
+}
+
+std::string Parent(const std::string& normalised) {
+  const size_t at = normalised.rfind('\\');
+  return at == std::string::npos ? std::string() : normalised.substr(0, at);
+}
+
+bool IsDrive(const std::string& normalised) { return S().drives.count(normalised) != 0; }
+
+const Entry* Find(const std::string& path) {
+  auto it = S().entries.find(Normalise(path));
+  return it == S().entries.end() ? nullptr : &it->second;
+}
+
+bool FolderExists(const std::string& normalised) {
+  if (IsDrive(normalised)) return true;
+  auto it = S().entries.find(normalised);
+  return it != S().entries.end() && it->second.folder;
+}
+
+}  // namespace
+
+void Reset() {
+  S() = State();
+  S().drives.insert("c:");
+}
+
+void SetCodePage(int nCodePage) { S().codePage = nCodePage; }
+
+PlatformWindow AddWindow(const std::string& title, bool visible, bool readable) {
+  S().windows.push_back({title, visible, readable});
+  return reinterpret_cast<PlatformWindow>(S().windows.size());
+}
+
+int WindowsExamined() { return S().examined; }
+
+void FailAllocation(long k) {
+  S().failAt = k;
+  S().allocations = 0;
+}
+
+long Allocations() { return S().allocations; }
+long LiveAllocations() { return S().live; }
+
+void AddDrive(const std::string& drive) { S().drives.insert(Normalise(drive)); }
+
+void AddFolder(const std::string& path) {
+  const std::string key = Normalise(path);
+  if (key.empty() || IsDrive(key)) return;
+  AddFolder(Parent(key));
+  S().entries[key] = Entry{true, ""};
+}
+
+void AddFile(const std::string& path, const std::string& contents) {
+  const std::string key = Normalise(path);
+  AddFolder(Parent(key));
+  S().entries[key] = Entry{false, contents};
+}
+
+bool IsFolder(const std::string& path) {
+  const Entry* e = Find(path);
+  return e && e->folder;
+}
+
+bool IsFile(const std::string& path) {
+  const Entry* e = Find(path);
+  return e && !e->folder;
+}
+
+std::string Contents(const std::string& path) {
+  const Entry* e = Find(path);
+  return e ? e->contents : std::string();
+}
+
+std::vector<std::string> Entries() {
+  std::vector<std::string> out;
+  for (const auto& [key, entry] : S().entries) out.push_back(entry.folder ? key + "\\" : key);
+  return out;
+}
+
+long FileSystemWrites() { return S().writes; }
+
+void RegisterType(const std::string& ext) { S().types.insert(Normalise(ext)); }
+
+const std::vector<ShellRequest>& ShellRequests() { return S().requests; }
+const std::vector<std::string>& MessageBoxes() { return S().boxes; }
+
+}  // namespace sim
+
+using sim::S;
+
+void* PlatformAlloc(size_t cb) noexcept {
+  if (++S().allocations == S().failAt) return nullptr;
+  void* p = malloc(cb);
+  if (p) ++S().live;
+  return p;
+}
+
+void PlatformFree(void* p) noexcept {
+  if (p) --S().live;
+  free(p);
+}
+
+bool PlatformIsLeadByte(unsigned char ch) noexcept {
+  return S().codePage == 936 && ch >= 0x81 && ch <= 0xFE;
+}
+
+void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) {
+  S().examined = 0;
+  for (size_t i = 0; i < S().windows.size(); ++i) {
+    ++S().examined;
+    if (proc(reinterpret_cast<PlatformWindow>(i + 1), lParam) == 0) return;
+  }
+}
+
+void PlatformGetWindowText(PlatformWindow hWnd, CString& strTitle) {
+  const sim::Window& w = S().windows.at(reinterpret_cast<size_t>(hWnd) - 1);
+  strTitle = w.readable ? w.title.c_str() : "";
+}
+
+bool PlatformPathExists(const char* pszPath) noexcept {
+  const std::string key = sim::Normalise(pszPath);
+  return S().entries.count(key) != 0;
+}
+
+bool PlatformCreateDirectory(const char* pszPath) noexcept {
+  const std::string key = sim::Normalise(pszPath);
+  if (S().entries.count(key) || sim::IsDrive(key) || !sim::FolderExists(sim::Parent(key)))
+    return false;
+  S().entries[key] = sim::Entry{true, ""};
+  ++S().writes;
+  return true;
+}
+
+bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept {
+  const sim::Entry* source = sim::Find(pszSource);
+  const std::string target = sim::Normalise(pszTarget);
+  if (!source || source->folder || S().entries.count(target) ||
+      !sim::FolderExists(sim::Parent(target)))
+    return false;
+  S().entries[target] = sim::Entry{false, source->contents};
+  ++S().writes;
+  return true;
+}
+
+intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
+                              const char* pszFile) noexcept {
+  S().requests.push_back({hWndOwner, pszVerb ? pszVerb : "", pszFile});
+  const sim::Entry* e = sim::Find(pszFile);
+  if (!e || e->folder) return 2;  // file not found
+  const std::string key = sim::Normalise(pszFile);
+  const size_t dot = key.rfind('.');
+  const size_t sep = key.rfind('\\');
+  if (dot == std::string::npos || (sep != std::string::npos && dot < sep) ||
+      !S().types.count(key.substr(dot)))
+    return 31;  // no association
+  return 42;
+}
+
+void PlatformMessageBox(const char* pszText) noexcept { S().boxes.push_back(pszText); }

@@ -1,0 +1,135 @@
+#include <string>
+#include <string_view>
+
+#include "fixture.h"
+
+using CStringTest = SimTest;
+
+TEST_F(CStringTest, CopiesShareOneBufferUntilOneOfThemChanges) {
+  {
+    CString a("deck");
+    CString b(a);
+    EXPECT_EQ(static_cast<const char*>(a), static_cast<const char*>(b));
+    EXPECT_EQ(sim::LiveAllocations(), 1);
+    b += ".hvq";
+    EXPECT_STREQ(a, "deck");
+    EXPECT_STREQ(b, "deck.hvq");
+    EXPECT_EQ(sim::LiveAllocations(), 2);
+    a = b;
+    EXPECT_EQ(sim::LiveAllocations(), 1);
+    EXPECT_STREQ(a + b, "deck.hvqdeck.hvq");
+  }
+  EXPECT_EQ(sim::LiveAllocations(), 0);
+}
+
+TEST_F(CStringTest, AppendsAndAssignsFromItsOwnText) {
+  {
+    CString s("abc");
+    s += s;
+    EXPECT_STREQ(s, "abcabc");
+    s = static_cast<const char*>(s) + 3;
+    EXPECT_STREQ(s, "abc");
+    s += static_cast<const char*>(s) + 1;
+    EXPECT_STREQ(s, "abcbc");
+    EXPECT_EQ(s.GetLength(), 5);
+    s = nullptr;
+    EXPECT_TRUE(s.IsEmpty());
+  }
+  EXPECT_EQ(sim::LiveAllocations(), 0);
+}
+
+TEST_F(CStringTest, RunningOutOfMemoryLeavesTheStringAsItWas) {
+  CString a("deck");
+  CString shared(a);
+  sim::FailAllocation(1);
+  EXPECT_THROW(a += ".hvq", std::bad_alloc);
+  EXPECT_STREQ(a, "deck");
+  sim::FailAllocation(1);
+  EXPECT_THROW(a = "a longer text than before", std::bad_alloc);
+  EXPECT_STREQ(a, "deck");
+  sim::FailAllocation(1);
+  EXPECT_THROW(CString("x") + "y", std::bad_alloc);
+  sim::FailAllocation(0);
+  EXPECT_EQ(sim::LiveAllocations(), 1);
+}
+
+TEST_F(CStringTest, GetBufferGivesAPrivateBufferAndReleaseBufferSetsTheLength) {
+  CString a("title");
+  CString b(a);
+  char* p = b.GetBuffer(10);
+  strcpy(p, "new title");
+  b.ReleaseBuffer();
+  EXPECT_STREQ(a, "title");
+  EXPECT_STREQ(b, "new title");
+  EXPECT_EQ(b.GetLength(), 9);
+  b.GetBuffer(0);
+  b.ReleaseBuffer(3);
+  EXPECT_STREQ(b, "new");
+}
+
+// A plain reference: the first offset that starts a whole character and
+// where the pattern's bytes follow.
+static int ReferenceFind(std::string_view text, std::string_view sub, bool gbk) {
+  for (size_t i = 0; i + sub.size() <= text.size();) {
+    if (text.compare(i, sub.size(), sub) == 0) return int(i);
+    const unsigned char ch = static_cast<unsigned char>(text[i]);
+    i += (gbk && ch >= 0x81 && ch <= 0xFE && i + 1 < text.size()) ? 2 : 1;
+  }
+  return -1;
+}
+
+TEST_F(CStringTest, FindStepsOverWholeCharactersOfTheCodePage) {
+  struct Case {
+    const char* text;
+    const char* sub;
+    int cp1252;
+    int cp936;
+  };
+  const Case cases[] = {
+      {"", "", 0, 0},
+      {"abc", "", 0, 0},
+      {"abc", "abcd", -1, -1},
+      {"data.hvq", "a.hvq", 3, 3},
+      {"\xB0"
+       "a.hvq",
+       "a.hvq", 1, -1},  // 'a' is the trail byte
+      {"\xB0"
+       "a.hvq a.hvq",
+       "a.hvq", 1, 7},  // a later whole one counts
+      {"\xB0\xB0"
+       "a.hvq",
+       "a.hvq", 2, 2},  // two bytes: one character
+      {"\xB0\xB0"
+       "a",
+       "\xB0"
+       "a",
+       1, -1},  // starts on a trail byte
+      {"x\xB0\xB0\xB0"
+       "a",
+       "\xB0"
+       "a",
+       3, 3},  // lead, trail, then a whole one
+      {"\xD5\xE2\xCA\xC7 deck.hvq", "deck.hvq", 5, 5},
+      {"ab\xB0", "\xB0", 2, 2},  // a lead byte as the last byte
+      {"aaaaaaaaab", "aaab", 6, 6},
+  };
+  for (const Case& c : cases) {
+    for (int cp : {1252, 936}) {
+      sim::SetCodePage(cp);
+      const int expected = cp == 936 ? c.cp936 : c.cp1252;
+      EXPECT_EQ(CString(c.text).Find(c.sub), expected) << c.text << " / " << c.sub << " @" << cp;
+      EXPECT_EQ(ReferenceFind(c.text, c.sub, cp == 936), expected) << c.text;
+    }
+  }
+}
+
+TEST_F(CStringTest, FindOverALongTextWithManyNearMatches) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "deck.hv\xB0\xA1";
+  text += "deck.hvq";
+  for (int cp : {1252, 936}) {
+    sim::SetCodePage(cp);
+    EXPECT_EQ(CString(text.c_str()).Find("deck.hvq"), int(text.size()) - 8);
+    EXPECT_EQ(CString(text.c_str()).Find("deck.hvx"), -1);
+  }
+}

@@ -1,0 +1,159 @@
+#include <string>
+
+#include "fixture.h"
+
+namespace {
+
+const char kTemplate[] = "d:\\tolvern4\\3d\\2006.hvq";
+const std::string kTemplateBytes("HVQ\0\x01\xFFtemplate", 14);
+const char kOpenFailed[] = "\xb4\xf2\xbf\xaa\xca\xa7\xb0\xdc!";  // GBK
+
+class LaunchTest : public SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    sim::AddDrive("d:");
+    sim::AddFile(kTemplate, kTemplateBytes);
+    sim::AddFolder("C:\\work\\bridge");
+    sim::RegisterType(".hvq");
+  }
+  static std::vector<std::string> Opened() {
+    std::vector<std::string> files;
+    for (const auto& r : sim::ShellRequests()) {
+      EXPECT_EQ(r.verb, "open");
+      EXPECT_EQ(r.owner, nullptr);
+      files.push_back(r.file);
+    }
+    return files;
+  }
+};
+
+using Strings = std::vector<std::string>;
+
+TEST_F(LaunchTest, FreshProjectIsSeededOnceAndItsDocumentOpened) {
+  sim::AddFile("C:\\work\\bridge\\deck.hvq", "doc");
+  StartVRAN3D("C:\\work\\bridge", "deck");
+  EXPECT_EQ(sim::Entries(),
+            (Strings{"c:\\work\\", "c:\\work\\bridge\\", "c:\\work\\bridge\\3d\\",
+                     "c:\\work\\bridge\\3d\\deck.hvq", "c:\\work\\bridge\\3d\\images\\",
+                     "c:\\work\\bridge\\3d\\treepics\\", "c:\\work\\bridge\\deck.hvq",
+                     "d:\\tolvern4\\", "d:\\tolvern4\\3d\\", "d:\\tolvern4\\3d\\2006.hvq"}));
+  EXPECT_EQ(sim::Contents("C:\\work\\bridge\\3d\\deck.hvq"), kTemplateBytes);
+  EXPECT_EQ(Opened(), Strings{"C:\\work\\bridge\\deck.hvq"});
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+
+  const long writes = sim::FileSystemWrites();
+  StartVRAN3D("C:\\work\\bridge", "deck");
+  EXPECT_EQ(sim::FileSystemWrites(), writes);
+  EXPECT_EQ(Opened().size(), 2u);
+}
+
+TEST_F(LaunchTest, AnExisting3dEntryStopsThePreparation) {
+  sim::AddFolder("C:\\work\\bridge\\3D");
+  StartVRAN3D("C:\\work\\bridge", "deck");
+  sim::AddFile("C:\\work\\other\\3d", "a plain file");
+  StartVRAN3D("C:\\work\\other", "deck");
+  EXPECT_EQ(sim::FileSystemWrites(), 0);
+}
+
+TEST_F(LaunchTest, MissingTemplateStillCreatesTheFolders) {
+  sim::Reset();
+  sim::AddFolder("C:\\work\\bridge");
+  StartVRAN3D("C:\\work\\bridge", "deck");
+  EXPECT_TRUE(sim::IsFolder("C:\\work\\bridge\\3d\\images"));
+  EXPECT_TRUE(sim::IsFolder("C:\\work\\bridge\\3d\\treepics"));
+  EXPECT_FALSE(sim::IsFile("C:\\work\\bridge\\3d\\deck.hvq"));
+}
+
+TEST_F(LaunchTest, MissingWorkingFolderCreatesNothingAndShowsOneMessage) {
+  StartVRAN3D("C:\\missing", "deck");
+  EXPECT_EQ(sim::FileSystemWrites(), 0);
+  EXPECT_EQ(Opened(), Strings{"C:\\missing\\deck.hvq"});
+  EXPECT_EQ(sim::MessageBoxes(), Strings{kOpenFailed});
+}
+
+TEST_F(LaunchTest, NoProgramForTheTypeShowsTheMessage) {
+  sim::Reset();
+  sim::AddFile("C:\\work\\bridge\\deck.hvq", "doc");
+  StartVRAN3D("C:\\work\\bridge", "deck");
+  EXPECT_EQ(sim::MessageBoxes(), Strings{kOpenFailed});
+}
+
+TEST_F(LaunchTest, OpenProjectIsPreparedButNotOpenedAgain) {
+  sim::AddWindow("Viewer - C:\\work\\bridge\\deck.hvq");
+  StartVRAN3D("C:\\work\\bridge", "deck");
+  EXPECT_TRUE(sim::IsFile("C:\\work\\bridge\\3d\\deck.hvq"));
+  EXPECT_TRUE(sim::ShellRequests().empty());
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+TEST_F(LaunchTest, DocumentPathEndsInTheExtensionOnce) {
+  sim::AddFolder("C:\\old.hvq\\bridge");
+  StartVRAN3D("C:\\work\\bridge", "deck.hvq");
+  StartVRAN3D("C:\\old.hvq\\bridge", "deck");
+  StartVRAN3D("C:\\work\\bridge", "x.hvq.exe");
+  StartVRAN3D("C:\\work\\bridge", "deck.HVQ");
+  sim::SetCodePage(936);
+  StartVRAN3D("C:\\work\\bridge", "\xB0.hvq");  // the dot is a trail byte here
+  EXPECT_EQ(Opened(), (Strings{"C:\\work\\bridge\\deck.hvq", "C:\\old.hvq\\bridge\\deck.hvq",
+                               "C:\\work\\bridge\\x.hvq.exe.hvq", "C:\\work\\bridge\\deck.HVQ.hvq",
+                               "C:\\work\\bridge\\\xB0.hvq.hvq"}));
+  // The template copy always gets the extension appended.
+  EXPECT_TRUE(sim::IsFile("C:\\work\\bridge\\3d\\deck.hvq.hvq"));
+}
+
+TEST_F(LaunchTest, TrailingBackslashIsPassedOnUnchanged) {
+  StartVRAN3D("C:\\work\\bridge\\", "deck");
+  EXPECT_TRUE(sim::IsFile("C:\\work\\bridge\\3d\\deck.hvq"));
+  EXPECT_EQ(Opened(), Strings{"C:\\work\\bridge\\\\deck.hvq"});
+}
+
+TEST_F(LaunchTest, BoundaryReleasesEachHostStringOnce) {
+  HostString shared("C:\\work\\bridge", 2);
+  HostString fixed("deck", -1);
+  HvqStartVRAN3D(shared.Arg(), fixed.Arg());
+  EXPECT_EQ(shared.Refs(), 1);
+  EXPECT_EQ(fixed.Refs(), -1);
+  EXPECT_EQ(Opened(), Strings{"C:\\work\\bridge\\deck.hvq"});
+
+  HostString both("C:\\work\\bridge", 3);
+  HvqStartVRAN3D(both.Arg(), both.Arg());
+  EXPECT_EQ(both.Refs(), 1);
+
+  HostString last("C:\\work\\bridge", 1);  // dropped to 0, the block left alone
+  HvqStartVRAN3D(last.Arg(), HvqStringArg{nullptr});
+  EXPECT_EQ(last.Refs(), 0);
+  EXPECT_EQ(Opened().back(), "C:\\work\\bridge\\.hvq");
+  EXPECT_EQ(sim::LiveAllocations(), 1);  // the searched name
+}
+
+// Every allocation the launch makes is failed in turn: the call returns,
+// both host strings are released, nothing leaks and no file is changed.
+TEST_F(LaunchTest, OutOfMemoryAtEveryAllocationIsQuietAndHarmless) {
+  for (long k = 1;; ++k) {
+    SetUp();
+    sim::AddFile("C:\\work\\bridge\\deck.hvq", "doc");
+    HostString folder("C:\\work\\bridge", 2);
+    HostString name("deck", 2);
+    sim::FailAllocation(k);
+    HvqStartVRAN3D(folder.Arg(), name.Arg());
+    const bool failed = sim::Allocations() >= k;
+    sim::FailAllocation(0);
+    EXPECT_EQ(folder.Refs(), 1);
+    EXPECT_EQ(name.Refs(), 1);
+    EXPECT_LE(sim::LiveAllocations(), 1) << "allocation " << k;
+    EXPECT_EQ(sim::Contents(kTemplate), kTemplateBytes);
+    EXPECT_EQ(sim::Contents("C:\\work\\bridge\\deck.hvq"), "doc");
+    if (sim::IsFile("C:\\work\\bridge\\3d\\deck.hvq")) {
+      EXPECT_EQ(sim::Contents("C:\\work\\bridge\\3d\\deck.hvq"), kTemplateBytes);
+    }
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    if (!failed) {
+      EXPECT_EQ(sim::ShellRequests().size(), 1u);
+      EXPECT_GT(k, 5);
+      break;
+    }
+  }
+}
+
+}  // namespace
