@@ -11,3 +11,26 @@ set_target_properties(hvqlaunch PROPERTIES PREFIX "" IMPORT_PREFIX "")
 target_compile_options(hvqlaunch PRIVATE -ffunction-sections -fdata-sections)
 target_link_options(hvqlaunch PRIVATE ${HVQ_STATIC_RUNTIME} -s -Wl,--gc-sections)
 target_link_libraries(hvqlaunch PRIVATE shell32 user32)
+
+# End-to-end tests: Windows programs run under Wine on a virtual display,
+# one at a time since they share one Wine prefix and drive d:.
+set(HVQ_WINE_RUN ${CMAKE_SOURCE_DIR}/tests/e2e/wine-run)
+
+function(hvq_windows_program name)
+  add_executable(${name} ${ARGN})
+  target_include_directories(${name} PRIVATE launch)
+  target_link_options(${name} PRIVATE ${HVQ_STATIC_RUNTIME})
+endfunction()
+
+function(hvq_wine_test name seconds)
+  add_test(NAME ${name} COMMAND ${HVQ_WINE_RUN} ${name} ${seconds} ${ARGN})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${seconds} RESOURCE_LOCK wineprefix)
+endfunction()
+
+hvq_windows_program(detect_e2e tests/e2e/detect_e2e.cpp)
+add_dependencies(detect_e2e hvqlaunch)
+hvq_wine_test(e2e_detect 120 $<TARGET_FILE:detect_e2e>)
+hvq_wine_test(e2e_detect_gbk 120 $<TARGET_FILE:detect_e2e> gbk)
+set_tests_properties(e2e_detect_gbk PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
+
+add_test(NAME dll_check COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll $<TARGET_FILE:hvqlaunch>)

@@ -1,6 +1,7 @@
 // The platform layer over USER32, SHELL32 and KERNEL32.
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <new>
 
