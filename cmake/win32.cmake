@@ -24,7 +24,8 @@ endfunction()
 
 function(hvq_wine_test name seconds)
   add_test(NAME ${name} COMMAND ${HVQ_WINE_RUN} ${name} ${seconds} ${ARGN})
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${seconds} RESOURCE_LOCK wineprefix)
+  math(EXPR limit "${seconds} + 30")
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${limit} RESOURCE_LOCK wineprefix)
 endfunction()
 
 hvq_windows_program(detect_e2e tests/e2e/detect_e2e.cpp)
@@ -34,3 +35,14 @@ hvq_wine_test(e2e_detect_gbk 120 $<TARGET_FILE:detect_e2e> gbk)
 set_tests_properties(e2e_detect_gbk PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
 
 add_test(NAME dll_check COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll $<TARGET_FILE:hvqlaunch>)
+
+# The console host and the sample viewer registered for ".hvq".
+hvq_windows_program(hvqlaunch_host tools/hvqlaunch.cpp)
+set_target_properties(hvqlaunch_host PROPERTIES OUTPUT_NAME hvqlaunch)
+hvq_windows_program(hvqviewer tools/hvqviewer.cpp)
+target_link_options(hvqviewer PRIVATE -mwindows)
+
+hvq_windows_program(launch_e2e tests/e2e/launch_e2e.cpp)
+add_dependencies(launch_e2e hvqlaunch hvqviewer)
+hvq_wine_test(e2e_launch 240 $<TARGET_FILE:launch_e2e>)
+set_tests_properties(e2e_launch PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
