@@ -46,3 +46,33 @@ hvq_windows_program(launch_e2e tests/e2e/launch_e2e.cpp)
 add_dependencies(launch_e2e hvqlaunch hvqviewer)
 hvq_wine_test(e2e_launch 240 $<TARGET_FILE:launch_e2e>)
 set_tests_properties(e2e_launch PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
+
+# A host built the original way: the MSVC C++ ABI (clang for the
+# i686-pc-windows-msvc target, lld-link), passing its own CString by value
+# to the operations imported by their decorated names.
+find_program(HVQ_CLANGXX clang++ REQUIRED)
+find_program(HVQ_LLD_LINK lld-link REQUIRED)
+find_program(HVQ_DLLTOOL llvm-dlltool REQUIRED)
+set(msvc_src ${CMAKE_SOURCE_DIR}/tests/e2e/msvc)
+set(msvc_out ${CMAKE_BINARY_DIR}/msvc)
+set(msvc_libs)
+foreach(lib kernel32 user32 hvqlaunch)
+  set(kill_at -k)
+  if(lib STREQUAL hvqlaunch)
+    set(kill_at)
+  endif()
+  add_custom_command(OUTPUT ${msvc_out}/${lib}.lib
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${msvc_out}
+    COMMAND ${HVQ_DLLTOOL} -m i386 ${kill_at} -d ${msvc_src}/${lib}.def -l ${msvc_out}/${lib}.lib
+    DEPENDS ${msvc_src}/${lib}.def)
+  list(APPEND msvc_libs ${msvc_out}/${lib}.lib)
+endforeach()
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/msvc_host.exe
+  COMMAND ${HVQ_CLANGXX} --target=i686-pc-windows-msvc -O1 -fno-exceptions -fno-rtti
+          -ffreestanding -fno-builtin -Wall -Wextra -Werror
+          -c ${msvc_src}/host.cpp -o ${msvc_out}/host.obj
+  COMMAND ${HVQ_LLD_LINK} /nologo /entry:HostMain /subsystem:console /nodefaultlib
+          /out:${CMAKE_BINARY_DIR}/msvc_host.exe ${msvc_out}/host.obj ${msvc_libs}
+  DEPENDS ${msvc_src}/host.cpp ${msvc_libs})
+add_custom_target(msvc_host ALL DEPENDS ${CMAKE_BINARY_DIR}/msvc_host.exe hvqlaunch)
+hvq_wine_test(e2e_msvc_host 60 ${CMAKE_BINARY_DIR}/msvc_host.exe)

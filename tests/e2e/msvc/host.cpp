@@ -1,0 +1,158 @@
+// A host built the way the DLL's original hosts were: the MSVC C++ ABI,
+// its own reference-counted CString passed by value (the caller copies,
+// the callee destroys), and the two operations imported by their decorated
+// names. Freestanding: no C runtime, only KERNEL32 and USER32.
+
+extern "C" {
+__declspec(dllimport) int __stdcall CreateDirectoryA(const char* path, void* security);
+__declspec(dllimport) void __stdcall ExitProcess(unsigned code);
+__declspec(dllimport) unsigned long __stdcall GetFileAttributesA(const char* path);
+__declspec(dllimport) void* __stdcall GetProcessHeap();
+__declspec(dllimport) void* __stdcall GetStdHandle(unsigned long which);
+__declspec(dllimport) void* __stdcall HeapAlloc(void* heap, unsigned long flags, unsigned long size);
+__declspec(dllimport) int __stdcall HeapFree(void* heap, unsigned long flags, void* p);
+__declspec(dllimport) long __stdcall InterlockedDecrement(long volatile* p);
+__declspec(dllimport) long __stdcall InterlockedIncrement(long volatile* p);
+__declspec(dllimport) int __stdcall WriteFile(void* file, const void* data, unsigned long size,
+                                              unsigned long* written, void* overlapped);
+__declspec(dllimport) void* __stdcall CreateWindowExA(unsigned long exStyle, const char* cls,
+                                                      const char* title, unsigned long style,
+                                                      int x, int y, int w, int h, void* parent,
+                                                      void* menu, void* instance, void* param);
+__declspec(dllimport) int __stdcall DestroyWindow(void* hwnd);
+}
+
+namespace {
+
+int Length(const char* s) {
+  int n = 0;
+  while (s[n]) ++n;
+  return n;
+}
+
+struct StringData {
+  long nRefs;  // -1: the shared empty string, never counted
+  int nDataLength;
+  int nAllocLength;
+  char* data() { return reinterpret_cast<char*>(this + 1); }
+};
+
+struct {
+  StringData header;
+  char nul;
+} g_nil = {{-1, 0, 0}, 0};
+
+}  // namespace
+
+class CString {
+ public:
+  CString() : m_pchData(g_nil.header.data()) {}
+  CString(const char* psz) {
+    const int n = Length(psz);
+    StringData* d = static_cast<StringData*>(
+        HeapAlloc(GetProcessHeap(), 0, sizeof(StringData) + unsigned(n) + 1));
+    d->nRefs = 1;
+    d->nDataLength = d->nAllocLength = n;
+    for (int i = 0; i <= n; ++i) d->data()[i] = psz[i];
+    m_pchData = d->data();
+  }
+  CString(const CString& src) : m_pchData(src.m_pchData) {
+    if (Data()->nRefs != -1) InterlockedIncrement(&Data()->nRefs);
+  }
+  ~CString() {
+    StringData* d = Data();
+    if (d->nRefs != -1 && InterlockedDecrement(&d->nRefs) <= 0) HeapFree(GetProcessHeap(), 0, d);
+  }
+  long Refs() const { return Data()->nRefs; }
+
+ private:
+  StringData* Data() const { return reinterpret_cast<StringData*>(m_pchData) - 1; }
+  char* m_pchData;
+};
+
+__declspec(dllimport) int CheckPrjOpened(const char* name);
+__declspec(dllimport) void StartVRAN3D(CString folder, CString name);
+
+namespace {
+
+int g_passed = 0, g_failed = 0;
+
+void Print(const char* s) {
+  unsigned long written = 0;
+  WriteFile(GetStdHandle(static_cast<unsigned long>(-11)), s, unsigned(Length(s)), &written, 0);
+}
+
+void PrintNumber(int n) {
+  char digits[12];
+  int i = 11;
+  digits[i] = 0;
+  do {
+    digits[--i] = char('0' + n % 10);
+    n /= 10;
+  } while (n);
+  Print(digits + i);
+}
+
+void Check(bool ok, const char* what) {
+  if (ok) {
+    ++g_passed;
+    return;
+  }
+  ++g_failed;
+  Print("FAILED: ");
+  Print(what);
+  Print("\n");
+}
+#define CHECK(cond) Check((cond), #cond)
+
+bool IsFolder(const char* path) {
+  const unsigned long attributes = GetFileAttributesA(path);
+  return attributes != 0xFFFFFFFFul && (attributes & 0x10);
+}
+
+// A hidden top-level window whose title shows a project as open, so that
+// the launch stays away from the shell.
+void* ShowOpen(const char* title) {
+  return CreateWindowExA(0, "STATIC", title, 0, 0, 0, 10, 10, 0, 0, 0, 0);
+}
+
+}  // namespace
+
+extern "C" void HostMain() {
+  CreateDirectoryA("d:\\work", 0);
+  CreateDirectoryA("d:\\work\\msvc", 0);
+  void* open = ShowOpen("Viewer - d:\\work\\msvc\\msvcdeck.hvq");
+  void* openToo = ShowOpen("Viewer - d:\\work\\msvc.hvq");
+
+  CHECK(CheckPrjOpened("msvcdeck") == 1);
+  CHECK(CheckPrjOpened("msvc-no-such-project") == 0);
+  CHECK(CheckPrjOpened(0) == 1);
+
+  {
+    CString folder("d:\\work\\msvc"), name("msvcdeck");
+    StartVRAN3D(folder, name);
+    CHECK(folder.Refs() == 1);
+    CHECK(name.Refs() == 1);
+    CHECK(IsFolder("d:\\work\\msvc\\3d\\images"));
+    CHECK(IsFolder("d:\\work\\msvc\\3d\\treepics"));
+
+    StartVRAN3D(folder, folder);
+    CHECK(folder.Refs() == 1);
+
+    CString empty;
+    StartVRAN3D(folder, empty);  // searches ".hvq": shown as open above
+    CHECK(empty.Refs() == -1);
+    CHECK(folder.Refs() == 1);
+  }
+  // Temporaries: their last reference goes with the call; the DLL leaves
+  // the blocks to this host's heap.
+  StartVRAN3D(CString("d:\\work\\msvc"), CString("msvcdeck"));
+
+  DestroyWindow(open);
+  DestroyWindow(openToo);
+  PrintNumber(g_passed);
+  Print(" passed, ");
+  PrintNumber(g_failed);
+  Print(" failed\n");
+  ExitProcess(g_failed == 0 ? 0 : 1);
+}
