@@ -76,3 +76,6 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/msvc_host.exe
   DEPENDS ${msvc_src}/host.cpp ${msvc_libs})
 add_custom_target(msvc_host ALL DEPENDS ${CMAKE_BINARY_DIR}/msvc_host.exe hvqlaunch)
 hvq_wine_test(e2e_msvc_host 60 ${CMAKE_BINARY_DIR}/msvc_host.exe)
+
+hvq_wine_test(e2e_host_cli 120 ${CMAKE_SOURCE_DIR}/tests/e2e/host-cli ${CMAKE_BINARY_DIR})
+set_property(TEST e2e_host_cli APPEND PROPERTY ENVIRONMENT "HVQ_BUILD_DIR=${CMAKE_BINARY_DIR}")

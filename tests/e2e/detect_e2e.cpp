@@ -111,7 +111,7 @@ void TrailByte(const Hvq& hvq, bool gbk) {
 void GbkNames(const Hvq& hvq) {
   Log("GBK titles and names");
   const std::string name = "\xB0\xA1" + Unique("g");  // 啊...
-  const std::string view = "\xB2\xE9\xBF\xB4";         // 查看
+  const std::string view = "\xB2\xE9\xBF\xB4";        // 查看
   CHECK(hvq.CheckPrjOpened(name.c_str()) == 0);
   HWND atStart = MakeWindow(name + ".hvq " + view, true);
   CHECK(hvq.CheckPrjOpened(name.c_str()) == 0);

@@ -20,7 +20,8 @@ const char kLog[] = "d:\\viewer.log";
 // A host string: header and characters, with the count the test chooses.
 class HostString {
  public:
-  HostString(const std::string& text, long refs) : m_block(sizeof(HvqStringHeader) + text.size() + 1) {
+  HostString(const std::string& text, long refs)
+      : m_block(sizeof(HvqStringHeader) + text.size() + 1) {
     HvqStringHeader header = {refs, int(text.size()), int(text.size())};
     memcpy(m_block.data(), &header, sizeof header);
     memcpy(m_block.data() + sizeof header, text.c_str(), text.size() + 1);
@@ -84,7 +85,9 @@ bool WaitFor(DWORD ms, bool (*done)(void*), void* context) {
 
 bool LogHasLines(void* n) { return ViewerLog().size() >= *static_cast<size_t*>(n); }
 
-bool SameText(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+bool SameText(const std::string& a, const std::string& b) {
+  return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
 
 void RegisterViewer(bool on) {
   if (!on) {

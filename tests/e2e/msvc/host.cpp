@@ -9,16 +9,17 @@ __declspec(dllimport) void __stdcall ExitProcess(unsigned code);
 __declspec(dllimport) unsigned long __stdcall GetFileAttributesA(const char* path);
 __declspec(dllimport) void* __stdcall GetProcessHeap();
 __declspec(dllimport) void* __stdcall GetStdHandle(unsigned long which);
-__declspec(dllimport) void* __stdcall HeapAlloc(void* heap, unsigned long flags, unsigned long size);
+__declspec(dllimport) void* __stdcall HeapAlloc(void* heap, unsigned long flags,
+                                                unsigned long size);
 __declspec(dllimport) int __stdcall HeapFree(void* heap, unsigned long flags, void* p);
 __declspec(dllimport) long __stdcall InterlockedDecrement(long volatile* p);
 __declspec(dllimport) long __stdcall InterlockedIncrement(long volatile* p);
 __declspec(dllimport) int __stdcall WriteFile(void* file, const void* data, unsigned long size,
                                               unsigned long* written, void* overlapped);
 __declspec(dllimport) void* __stdcall CreateWindowExA(unsigned long exStyle, const char* cls,
-                                                      const char* title, unsigned long style,
-                                                      int x, int y, int w, int h, void* parent,
-                                                      void* menu, void* instance, void* param);
+                                                      const char* title, unsigned long style, int x,
+                                                      int y, int w, int h, void* parent, void* menu,
+                                                      void* instance, void* param);
 __declspec(dllimport) int __stdcall DestroyWindow(void* hwnd);
 }
 
