@@ -1,20 +1,45 @@
-# The launch logic over the simulated platform, with GoogleTest through
-# CTest, under AddressSanitizer and UBSan.
+# The launch logic over the simulated platform: GoogleTest through CTest
+# under AddressSanitizer and UBSan; libFuzzer targets with clang
+# (HVQ_FUZZ); the native benchmark (HVQ_SANITIZE off, Release).
 option(HVQ_SANITIZE "Build with AddressSanitizer and UBSan" ON)
-if(HVQ_SANITIZE)
+option(HVQ_FUZZ "Build the libFuzzer targets (clang) instead of the unit tests" OFF)
+if(HVQ_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+elseif(HVQ_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+add_library(hvq_sim STATIC ${HVQ_CORE_SOURCES} tests/sim/sim_platform.cpp)
+target_include_directories(hvq_sim PUBLIC launch platform tests/sim tests/fuzz)
+
+if(HVQ_FUZZ)
+  # A bounded run of each fuzzer over a working copy of the kept corpus.
+  set(HVQ_FUZZ_SECONDS 15 CACHE STRING "Seconds each fuzzer runs under CTest")
+  foreach(fuzzer find_fuzz title_fuzz)
+    add_executable(${fuzzer} tests/fuzz/${fuzzer}.cpp)
+    target_link_libraries(${fuzzer} PRIVATE hvq_sim)
+    target_link_options(${fuzzer} PRIVATE -fsanitize=fuzzer)
+    string(REPLACE "_fuzz" "" corpus ${fuzzer})
+    set(work ${CMAKE_BINARY_DIR}/corpus/${corpus})
+    file(MAKE_DIRECTORY ${work})
+    add_test(NAME ${fuzzer}
+      COMMAND $<TARGET_FILE:${fuzzer}> -max_total_time=${HVQ_FUZZ_SECONDS} -timeout=10
+              -print_final_stats=1 ${work} ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${corpus})
+    set_tests_properties(${fuzzer} PROPERTIES TIMEOUT 120)
+  endforeach()
+  return()
+endif()
+
 find_package(GTest REQUIRED)
 include(GoogleTest)
-
-add_library(hvq_sim STATIC ${HVQ_CORE_SOURCES} tests/sim/sim_platform.cpp)
-target_include_directories(hvq_sim PUBLIC launch platform tests/sim)
-
 add_executable(unit_tests
   tests/unit/cstring_test.cpp
   tests/unit/detect_test.cpp
   tests/unit/launch_test.cpp)
 target_link_libraries(unit_tests PRIVATE hvq_sim GTest::gtest_main)
 gtest_discover_tests(unit_tests PROPERTIES TIMEOUT 60)
+
+add_executable(find_bench bench/find_bench.cpp)
+target_link_libraries(find_bench PRIVATE hvq_sim)

@@ -136,8 +136,12 @@ void CString::ReleaseBuffer(int nNewLength) noexcept {
 }
 
 // Candidates come from a plain byte search; a candidate counts only when a
-// character starts there. The character cursor only moves forwards, so the
-// whole search stays linear in the text's length for a given pattern.
+// character starts there. To tell, walk back from it over bytes that could
+// lead a double-byte character: the first byte that cannot (or a position
+// already known to start a character) ends a character, and the bytes in
+// between pair up, so the candidate starts one when their count is even.
+// A candidate that does not start a character is a trail byte, so the next
+// byte does; no byte is walked over twice and the search stays linear.
 int CString::Find(const char* pszSub) const {
   if (!pszSub) return -1;
   const size_t nSub = strlen(pszSub);
@@ -148,7 +152,7 @@ int CString::Find(const char* pszSub) const {
 
   const size_t nLast = nText - nSub;  // last possible start
   const unsigned char chFirst = static_cast<unsigned char>(pszSub[0]);
-  size_t iChar = 0;  // start of the character the cursor stands on
+  size_t iKnown = 0;  // a position known to start a character
   size_t iFrom = 0;
   while (iFrom <= nLast) {
     const void* pHit = memchr(pText + iFrom, chFirst, nLast - iFrom + 1);
@@ -156,11 +160,10 @@ int CString::Find(const char* pszSub) const {
     const size_t iHit = size_t(static_cast<const unsigned char*>(pHit) - pText);
     iFrom = iHit + 1;
     if (memcmp(pText + iHit, pszSub, nSub) != 0) continue;
-    while (iChar < iHit) {
-      const unsigned char ch = pText[iChar];
-      iChar += (ch >= 0x80 && iChar + 1 < nText && PlatformIsLeadByte(ch)) ? 2 : 1;
-    }
-    if (iChar == iHit) return int(iHit);
+    size_t iRun = iHit;
+    while (iRun > iKnown && pText[iRun - 1] >= 0x80 && PlatformIsLeadByte(pText[iRun - 1])) --iRun;
+    if ((iHit - iRun) % 2 == 0) return int(iHit);
+    iKnown = iHit + 1;
   }
   return -1;
 }

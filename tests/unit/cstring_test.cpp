@@ -2,6 +2,7 @@
 #include <string_view>
 
 #include "fixture.h"
+#include "reference.h"
 
 using CStringTest = SimTest;
 
@@ -67,17 +68,6 @@ TEST_F(CStringTest, GetBufferGivesAPrivateBufferAndReleaseBufferSetsTheLength) {
   EXPECT_STREQ(b, "new");
 }
 
-// A plain reference: the first offset that starts a whole character and
-// where the pattern's bytes follow.
-static int ReferenceFind(std::string_view text, std::string_view sub, bool gbk) {
-  for (size_t i = 0; i + sub.size() <= text.size();) {
-    if (text.compare(i, sub.size(), sub) == 0) return int(i);
-    const unsigned char ch = static_cast<unsigned char>(text[i]);
-    i += (gbk && ch >= 0x81 && ch <= 0xFE && i + 1 < text.size()) ? 2 : 1;
-  }
-  return -1;
-}
-
 TEST_F(CStringTest, FindStepsOverWholeCharactersOfTheCodePage) {
   struct Case {
     const char* text;
@@ -110,7 +100,9 @@ TEST_F(CStringTest, FindStepsOverWholeCharactersOfTheCodePage) {
        "a",
        3, 3},  // lead, trail, then a whole one
       {"\xD5\xE2\xCA\xC7 deck.hvq", "deck.hvq", 5, 5},
-      {"ab\xB0", "\xB0", 2, 2},  // a lead byte as the last byte
+      {"ab\xB0", "\xB0", 2, 2},
+      {"x\x81\xB0\x81\xB0\x81\xB0\x81", "\xB0\x81", 2,
+       -1},  // every hit on a trail byte  // a lead byte as the last byte
       {"aaaaaaaaab", "aaab", 6, 6},
   };
   for (const Case& c : cases) {
@@ -118,7 +110,7 @@ TEST_F(CStringTest, FindStepsOverWholeCharactersOfTheCodePage) {
       sim::SetCodePage(cp);
       const int expected = cp == 936 ? c.cp936 : c.cp1252;
       EXPECT_EQ(CString(c.text).Find(c.sub), expected) << c.text << " / " << c.sub << " @" << cp;
-      EXPECT_EQ(ReferenceFind(c.text, c.sub, cp == 936), expected) << c.text;
+      EXPECT_EQ(reference::Find(c.text, c.sub, cp), expected) << c.text;
     }
   }
 }
@@ -132,4 +124,12 @@ TEST_F(CStringTest, FindOverALongTextWithManyNearMatches) {
     EXPECT_EQ(CString(text.c_str()).Find("deck.hvq"), int(text.size()) - 8);
     EXPECT_EQ(CString(text.c_str()).Find("deck.hvx"), -1);
   }
+  // A long run of double-byte characters whose every hit is a trail byte.
+  std::string run = "x";
+  for (int i = 0; i < 100000; ++i) run += "\x81\xB0";
+  run += "\x81";
+  sim::SetCodePage(936);
+  EXPECT_EQ(CString(run.c_str()).Find("\xB0\x81"), -1);
+  sim::SetCodePage(1252);
+  EXPECT_EQ(CString(run.c_str()).Find("\xB0\x81"), 2);
 }
