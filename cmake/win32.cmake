@@ -79,3 +79,12 @@ hvq_wine_test(e2e_msvc_host 60 ${CMAKE_BINARY_DIR}/msvc_host.exe)
 
 hvq_wine_test(e2e_host_cli 120 ${CMAKE_SOURCE_DIR}/tests/e2e/host-cli ${CMAKE_BINARY_DIR})
 set_property(TEST e2e_host_cli APPEND PROPERTY ENVIRONMENT "HVQ_BUILD_DIR=${CMAKE_BINARY_DIR}")
+
+hvq_windows_program(soak_e2e tests/e2e/soak_e2e.cpp)
+add_dependencies(soak_e2e hvqlaunch)
+hvq_wine_test(e2e_soak 300 $<TARGET_FILE:soak_e2e>)
+
+hvq_windows_program(hostile_e2e tests/e2e/hostile_e2e.cpp)
+add_dependencies(hostile_e2e hvqlaunch)
+hvq_wine_test(e2e_hostile 180 $<TARGET_FILE:hostile_e2e>)
+set_tests_properties(e2e_hostile PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8")

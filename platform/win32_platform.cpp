@@ -78,8 +78,12 @@ bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept {
   return CopyFileA(pszSource, pszTarget, TRUE) != FALSE;
 }
 
+// The shell takes documents of at most MAX_PATH characters; some shells
+// overrun a fixed buffer on longer ones and end the process. Such a path is
+// refused here as a document the shell could not find.
 intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
                               const char* pszFile) noexcept {
+  if (MultiByteToWideChar(CP_ACP, 0, pszFile, -1, nullptr, 0) > MAX_PATH) return SE_ERR_FNF;
   HINSTANCE hResult = ShellExecuteA(reinterpret_cast<HWND>(hWndOwner), pszVerb, pszFile, nullptr,
                                     nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<intptr_t>(hResult);

@@ -3,9 +3,7 @@
 // viewer, which records each document it is asked to open), a real viewer
 // window, the message box, and the string convention of the boundary.
 // Runs with code page 936, as the message is GBK text.
-#include <atomic>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -16,38 +14,6 @@ using namespace e2e;
 namespace {
 
 const char kLog[] = "d:\\viewer.log";
-
-// A host string: header and characters, with the count the test chooses.
-class HostString {
- public:
-  HostString(const std::string& text, long refs)
-      : m_block(sizeof(HvqStringHeader) + text.size() + 1) {
-    HvqStringHeader header = {refs, int(text.size()), int(text.size())};
-    memcpy(m_block.data(), &header, sizeof header);
-    memcpy(m_block.data() + sizeof header, text.c_str(), text.size() + 1);
-  }
-  HvqStringArg Arg() { return HvqStringArg{m_block.data() + sizeof(HvqStringHeader)}; }
-  long Refs() const { return reinterpret_cast<const HvqStringHeader*>(m_block.data())->nRefs; }
-
- private:
-  std::vector<char> m_block;
-};
-
-void Start(const Hvq& hvq, const std::string& folder, const std::string& name) {
-  HostString f(folder, -1), n(name, -1);
-  hvq.StartVRAN3D(f.Arg(), n.Arg());
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 bool IsFolder(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -193,18 +159,6 @@ struct BoxWatch {
   bool ownerDisabled = false;
 };
 
-BOOL CALLBACK FindBox(HWND hwnd, LPARAM lParam) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  char cls[64] = "";
-  GetClassNameA(hwnd, cls, sizeof cls);
-  if (pid == GetCurrentProcessId() && strcmp(cls, "#32770") == 0 && IsWindowVisible(hwnd)) {
-    *reinterpret_cast<HWND*>(lParam) = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 DWORD WINAPI WatchBoxes(void* context) {
   BoxWatch* watch = static_cast<BoxWatch*>(context);
   const DWORD end = GetTickCount() + 30000;
@@ -212,9 +166,7 @@ DWORD WINAPI WatchBoxes(void* context) {
   while (int(end - GetTickCount()) > 0) {
     if (watch->launchReturned && !quietUntil) quietUntil = GetTickCount() + 1000;
     if (quietUntil && int(quietUntil - GetTickCount()) <= 0) break;
-    HWND box = nullptr;
-    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-    if (box) {
+    if (HWND box = FindMessageBox()) {
       wchar_t text[256] = L"", caption[256] = L"";
       GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 256);
       GetWindowTextW(box, caption, 256);
