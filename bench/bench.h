@@ -41,6 +41,22 @@ Pair Compare(int reps, A&& a, B&& b) {
   return {Median(ta), Median(tb)};
 }
 
+// The same, with untimed set-up before each run.
+template <typename A, typename B, typename SA, typename SB>
+Pair Compare(int reps, A&& a, B&& b, SA&& setupA, SB&& setupB) {
+  std::vector<double> ta, tb;
+  for (int i = 0; i <= reps; ++i) {
+    setupA();
+    const double da = Microseconds(a);
+    setupB();
+    const double db = Microseconds(b);
+    if (i == 0) continue;  // warm-up
+    ta.push_back(da);
+    tb.push_back(db);
+  }
+  return {Median(ta), Median(tb)};
+}
+
 // One Markdown row: what, the measured side, its reference, the ratio and
 // the target ("" when there is none).
 inline void Row(const char* what, const char* a, const char* b, Pair p, const char* target) {

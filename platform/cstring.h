@@ -52,6 +52,7 @@ class CString {
   friend CString operator+(const CString& a, const char* b);
 
   int GetLength() const noexcept { return GetData()->nDataLength; }
+  int GetAllocLength() const noexcept { return GetData()->nAllocLength; }
   bool IsEmpty() const noexcept { return GetLength() == 0; }
   operator const char*() const noexcept { return m_pchData; }
 

@@ -40,25 +40,26 @@ void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) {
   if (context.bOutOfMemory) throw std::bad_alloc();
 }
 
-// The title may change between asking its length and reading it: the read
-// is repeated with a larger buffer until the text fits with room to spare,
-// so that it is never cut short.
+// The title is read straight into the string's buffer, whatever room it
+// already has (at least 256 bytes); only a title that does not fit costs a
+// length query and a second read. A title cut short fills the buffer to its
+// last byte, or to the byte before when the cut falls inside a double-byte
+// character: a read that leaves two bytes spare is whole. The title may
+// change between reads, so this repeats until one is.
 void PlatformGetWindowText(PlatformWindow hWnd, CString& strTitle) {
   HWND hwnd = reinterpret_cast<HWND>(hWnd);
-  int nLength = GetWindowTextLengthA(hwnd);
+  int nRoom = strTitle.GetAllocLength() > 256 ? strTitle.GetAllocLength() : 256;
   for (;;) {
-    if (nLength <= 0) nLength = 0;
-    // A cut title fills the buffer to its last byte or, when the cut
-    // falls inside a double-byte character, to the byte before it.
-    const int nBuffer = nLength + 3;
-    char* pch = strTitle.GetBuffer(nBuffer);
-    const int nRead = GetWindowTextA(hwnd, pch, nBuffer);
-    if (nRead < nBuffer - 2 || nLength > 0x3FFFFFFF) {
+    char* pch = strTitle.GetBuffer(nRoom);
+    const int nRead = GetWindowTextA(hwnd, pch, nRoom + 1);
+    if (nRead < nRoom - 1) {
       strTitle.ReleaseBuffer(nRead > 0 ? nRead : 0);
       return;
     }
     strTitle.ReleaseBuffer(0);
-    nLength = nLength * 2 + 256;
+    const int nLength = GetWindowTextLengthA(hwnd);
+    if (nRoom > 0x3FFFFFFF) throw std::bad_alloc();
+    nRoom = nLength + 2 > nRoom * 2 ? nLength + 2 : nRoom * 2;
   }
 }
 

@@ -1,0 +1,87 @@
+// The launch against the platform calls it cannot do without, in the same
+// process: a prepared project opened through the shell against
+// ShellExecuteA alone; the first launch with a 64 MiB template against
+// CopyFileA of that file alone; and loading plus unloading the DLL against
+// an empty DLL built with the same flags.
+#include "../tests/e2e/e2e.h"
+#include "bench.h"
+
+#include <shellapi.h>
+
+namespace {
+
+void RegisterViewer() {
+  const std::string command = "\"" + e2e::ExeDir() + "hvqviewer.exe\" \"%1\"";
+  const std::pair<const char*, std::string> keys[] = {
+      {"Software\\Classes\\.hvq", "HvqBench.Document"},
+      {"Software\\Classes\\HvqBench.Document\\shell\\open\\command", command}};
+  for (const auto& [key, value] : keys) {
+    HKEY hkey;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkey,
+                    nullptr);
+    RegSetValueExA(hkey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   DWORD(value.size() + 1));
+    RegCloseKey(hkey);
+  }
+}
+
+void RemovePrepared(const std::string& dir, const std::string& name) {
+  DeleteFileA((dir + "\\3d\\" + name + ".hvq").c_str());
+  RemoveDirectoryA((dir + "\\3d\\images").c_str());
+  RemoveDirectoryA((dir + "\\3d\\treepics").c_str());
+  RemoveDirectoryA((dir + "\\3d").c_str());
+}
+
+}  // namespace
+
+int main() {
+  e2e::Hvq hvq = e2e::LoadHvq();
+  if (!hvq.module) return 1;
+  RegisterViewer();
+  SetEnvironmentVariableA("HVQ_VIEWER_SECONDS", "0");
+  CreateDirectoryA("d:\\tolvern4", nullptr);
+  CreateDirectoryA("d:\\tolvern4\\3d", nullptr);
+  e2e::WriteFile("d:\\tolvern4\\3d\\2006.hvq", "small template");
+  CreateDirectoryA("d:\\bench", nullptr);
+  CreateDirectoryA("d:\\bench\\proj", nullptr);
+  e2e::WriteFile("d:\\bench\\proj\\deck.hvq", "document");
+  e2e::Start(hvq, "d:\\bench\\proj", "deck");  // prepares it
+
+  // Each run starts once the viewer of the last one has come and gone.
+  const auto settle = [] { Sleep(150); };
+  const bench::Pair open = bench::Compare(
+      21, [&] { e2e::Start(hvq, "d:\\bench\\proj", "deck"); },
+      [&] {
+        ShellExecuteA(nullptr, "open", "d:\\bench\\proj\\deck.hvq", nullptr, nullptr,
+                      SW_SHOWNORMAL);
+      },
+      settle, settle);
+  bench::Row("Launch of a prepared project, opened by the shell", "StartVRAN3D", "ShellExecuteA",
+             open, "<= 1.10");
+
+  std::string big(64 << 20, '\0');
+  for (size_t i = 0; i < big.size(); i += 4096) big[i] = char(i >> 12);
+  e2e::WriteFile("d:\\tolvern4\\3d\\2006.hvq", big);
+  big.clear();
+  CreateDirectoryA("d:\\bench\\first", nullptr);
+  HWND shown = e2e::MakeWindow("Viewer - d:\\bench\\first\\first.hvq", false);
+  const bench::Pair first = bench::Compare(
+      15, [&] { e2e::Start(hvq, "d:\\bench\\first", "first"); },
+      [&] { CopyFileA("d:\\tolvern4\\3d\\2006.hvq", "d:\\bench\\copy.hvq", TRUE); },
+      [&] { RemovePrepared("d:\\bench\\first", "first"); },
+      [&] { DeleteFileA("d:\\bench\\copy.hvq"); });
+  bench::Row("First launch, 64 MiB template (project shown open)", "StartVRAN3D", "CopyFileA",
+             first, "<= 1.05");
+  DestroyWindow(shown);
+  FreeLibrary(hvq.module);
+
+  const std::string dll = e2e::ExeDir() + "hvqlaunch.dll";
+  const std::string empty = e2e::ExeDir() + "empty_dll.dll";
+  const bench::Pair load = bench::Compare(
+      51, [&] { FreeLibrary(LoadLibraryA(dll.c_str())); },
+      [&] { FreeLibrary(LoadLibraryA(empty.c_str())); });
+  bench::Row("LoadLibraryA + FreeLibrary", "hvqlaunch.dll", "empty DLL", load, "report");
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\HvqBench.Document");
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Classes\\.hvq");
+  return 0;
+}
