@@ -66,7 +66,7 @@ int main() {
   CreateDirectoryA("d:\\bench\\first", nullptr);
   HWND shown = e2e::MakeWindow("Viewer - d:\\bench\\first\\first.hvq", false);
   const bench::Pair first = bench::Compare(
-      15, [&] { e2e::Start(hvq, "d:\\bench\\first", "first"); },
+      31, [&] { e2e::Start(hvq, "d:\\bench\\first", "first"); },
       [&] { CopyFileA("d:\\tolvern4\\3d\\2006.hvq", "d:\\bench\\copy.hvq", TRUE); },
       [&] { RemovePrepared("d:\\bench\\first", "first"); },
       [&] { DeleteFileA("d:\\bench\\copy.hvq"); });

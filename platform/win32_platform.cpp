@@ -63,12 +63,9 @@ void PlatformGetWindowText(PlatformWindow hWnd, CString& strTitle) {
   }
 }
 
+// The exact path, file or folder: no wildcard in it is ever expanded.
 bool PlatformPathExists(const char* pszPath) noexcept {
-  WIN32_FIND_DATAA data;
-  HANDLE hFind = FindFirstFileA(pszPath, &data);
-  if (hFind == INVALID_HANDLE_VALUE) return false;
-  FindClose(hFind);
-  return true;
+  return GetFileAttributesA(pszPath) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool PlatformCreateDirectory(const char* pszPath) noexcept {
