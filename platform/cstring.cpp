@@ -29,7 +29,6 @@ CString::CString(const char* psz) : CString() {
   if (psz) Assign(psz, int(strnlen(psz, INT_MAX)));
 }
 
-CString::CString(const char* pch, int nLength) : CString() { Assign(pch, nLength); }
 
 CString::CString(const CString& src) noexcept : m_pchData(src.m_pchData) {
   CStringData* pData = GetData();

@@ -40,7 +40,6 @@ class CString {
   template <size_t N>
   constexpr explicit CString(CStringLiteral<N>& lit) noexcept : m_pchData(lit.chars) {}
   CString(const char* psz);  // null gives the empty string
-  CString(const char* pch, int nLength);
   CString(const CString& src) noexcept;
   ~CString();
 
