@@ -29,7 +29,6 @@ CString::CString(const char* psz) : CString() {
   if (psz) Assign(psz, int(strnlen(psz, INT_MAX)));
 }
 
-
 CString::CString(const CString& src) noexcept : m_pchData(src.m_pchData) {
   CStringData* pData = GetData();
   if (pData->nRefs >= 0) __atomic_add_fetch(&pData->nRefs, 1, __ATOMIC_RELAXED);
