@@ -43,3 +43,14 @@ gtest_discover_tests(unit_tests PROPERTIES TIMEOUT 60)
 
 add_executable(find_bench bench/find_bench.cpp)
 target_link_libraries(find_bench PRIVATE hvq_sim)
+
+# The sources stay clean under clang-format.
+find_program(HVQ_CLANG_FORMAT clang-format)
+if(HVQ_CLANG_FORMAT)
+  file(GLOB_RECURSE HVQ_FORMATTED CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/launch/*.cpp ${CMAKE_SOURCE_DIR}/launch/*.h
+    ${CMAKE_SOURCE_DIR}/platform/*.cpp ${CMAKE_SOURCE_DIR}/platform/*.h
+    ${CMAKE_SOURCE_DIR}/tests/*.cpp ${CMAKE_SOURCE_DIR}/tests/*.h
+    ${CMAKE_SOURCE_DIR}/tools/*.cpp ${CMAKE_SOURCE_DIR}/bench/*.cpp ${CMAKE_SOURCE_DIR}/bench/*.h)
+  add_test(NAME clang_format COMMAND ${HVQ_CLANG_FORMAT} --dry-run -Werror ${HVQ_FORMATTED})
+endif()
