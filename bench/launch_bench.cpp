@@ -10,21 +10,6 @@
 
 namespace {
 
-void RegisterViewer() {
-  const std::string command = "\"" + e2e::ExeDir() + "hvqviewer.exe\" \"%1\"";
-  const std::pair<const char*, std::string> keys[] = {
-      {"Software\\Classes\\.hvq", "HvqBench.Document"},
-      {"Software\\Classes\\HvqBench.Document\\shell\\open\\command", command}};
-  for (const auto& [key, value] : keys) {
-    HKEY hkey;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkey,
-                    nullptr);
-    RegSetValueExA(hkey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   DWORD(value.size() + 1));
-    RegCloseKey(hkey);
-  }
-}
-
 void RemovePrepared(const std::string& dir, const std::string& name) {
   DeleteFileA((dir + "\\3d\\" + name + ".hvq").c_str());
   RemoveDirectoryA((dir + "\\3d\\images").c_str());
@@ -37,7 +22,7 @@ void RemovePrepared(const std::string& dir, const std::string& name) {
 int main() {
   e2e::Hvq hvq = e2e::LoadHvq();
   if (!hvq.module) return 1;
-  RegisterViewer();
+  e2e::RegisterViewer(true);
   SetEnvironmentVariableA("HVQ_VIEWER_SECONDS", "0");
   CreateDirectoryA("d:\\tolvern4", nullptr);
   CreateDirectoryA("d:\\tolvern4\\3d", nullptr);
@@ -81,7 +66,6 @@ int main() {
       51, [&] { FreeLibrary(LoadLibraryA(dll.c_str())); },
       [&] { FreeLibrary(LoadLibraryA(empty.c_str())); });
   bench::Row("LoadLibraryA + FreeLibrary", "hvqlaunch.dll", "empty DLL", load, "report");
-  RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\HvqBench.Document");
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Classes\\.hvq");
+  e2e::RegisterViewer(false);
   return 0;
 }

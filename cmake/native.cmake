@@ -12,7 +12,7 @@ elseif(HVQ_SANITIZE)
 endif()
 
 add_library(hvq_sim STATIC ${HVQ_CORE_SOURCES} tests/sim/sim_platform.cpp)
-target_include_directories(hvq_sim PUBLIC launch platform tests/sim tests/fuzz)
+target_include_directories(hvq_sim PUBLIC launch platform tests tests/sim tests/fuzz)
 
 if(HVQ_FUZZ)
   # A bounded run of each fuzzer over a working copy of the kept corpus.

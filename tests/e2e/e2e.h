@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../host_string.h"
 #include "hvqlaunch.h"
 
 namespace e2e {
@@ -110,22 +111,6 @@ inline std::string Unique(const char* stem) {
          std::to_string(GetTickCount() % 100000);
 }
 
-// A host string: header and characters, with the count the test chooses.
-class HostString {
- public:
-  HostString(const std::string& text, long refs)
-      : m_block(sizeof(HvqStringHeader) + text.size() + 1) {
-    HvqStringHeader header = {refs, int(text.size()), int(text.size())};
-    memcpy(m_block.data(), &header, sizeof header);
-    memcpy(m_block.data() + sizeof header, text.c_str(), text.size() + 1);
-  }
-  HvqStringArg Arg() { return HvqStringArg{m_block.data() + sizeof(HvqStringHeader)}; }
-  long Refs() const { return reinterpret_cast<const HvqStringHeader*>(m_block.data())->nRefs; }
-
- private:
-  std::vector<char> m_block;
-};
-
 inline void Start(const Hvq& hvq, const std::string& folder, const std::string& name) {
   HostString f(folder, -1), n(name, -1);
   hvq.StartVRAN3D(f.Arg(), n.Arg());
@@ -140,6 +125,28 @@ inline std::string ReadFile(const std::string& path) {
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Registers the sample viewer beside this program for ".hvq" (on), or
+// removes the registration (off).
+inline void RegisterViewer(bool on) {
+  if (!on) {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\HvqTest.Document");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Classes\\.hvq");
+    return;
+  }
+  const std::string command = "\"" + ExeDir() + "hvqviewer.exe\" \"%1\"";
+  const std::pair<const char*, std::string> keys[] = {
+      {"Software\\Classes\\.hvq", "HvqTest.Document"},
+      {"Software\\Classes\\HvqTest.Document\\shell\\open\\command", command}};
+  for (const auto& [key, value] : keys) {
+    HKEY hkey;
+    CHECK(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkey,
+                          nullptr) == ERROR_SUCCESS);
+    RegSetValueExA(hkey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   DWORD(value.size() + 1));
+    RegCloseKey(hkey);
+  }
 }
 
 // Every entry below a folder, by lower-case full path: a file's bytes,

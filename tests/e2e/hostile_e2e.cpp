@@ -59,7 +59,7 @@ int main() {
   CHECK(GetACP() == 936u);
   Hvq hvq = LoadHvq();
   if (!hvq.module) return Summary();
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Classes\\.hvq");
+  RegisterViewer(false);
   CreateDirectoryA("d:\\tolvern4", nullptr);
   CreateDirectoryA("d:\\tolvern4\\3d", nullptr);
   WriteFile("d:\\tolvern4\\3d\\2006.hvq", "template");

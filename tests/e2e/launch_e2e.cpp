@@ -55,26 +55,6 @@ bool SameText(const std::string& a, const std::string& b) {
   return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
-void RegisterViewer(bool on) {
-  if (!on) {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Classes\\HvqTest.Document");
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Classes\\.hvq");
-    return;
-  }
-  const std::string command = "\"" + ExeDir() + "hvqviewer.exe\" \"%1\"";
-  const std::pair<const char*, std::string> keys[] = {
-      {"Software\\Classes\\.hvq", "HvqTest.Document"},
-      {"Software\\Classes\\HvqTest.Document\\shell\\open\\command", command}};
-  for (const auto& [key, value] : keys) {
-    HKEY hkey;
-    CHECK(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &hkey,
-                          nullptr) == ERROR_SUCCESS);
-    RegSetValueExA(hkey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   DWORD(value.size() + 1));
-    RegCloseKey(hkey);
-  }
-}
-
 void FreshProject(const Hvq& hvq, const std::string& templateBytes) {
   Log("a fresh project is seeded from the template and its document opened");
   CreateDirectoryA("d:\\work", nullptr);
