@@ -1,8 +1,9 @@
-// CheckPrjOpened against its floor: a bare loop written for the purpose,
-// EnumWindows with GetWindowTextA into a fixed buffer and a byte search,
-// in the same process over the same windows. 1,000 windows with short
-// titles and 100 with 64 KiB titles; the match in the last window
-// enumerated, or no match at all.
+// CheckPrjOpened against its floor: a bare loop written for the purpose
+// that reads each title the same way (the caption the system keeps, into a
+// fixed buffer, converted to the ANSI code page) and searches it, in the
+// same process over the same windows. 1,000 windows with short titles and
+// 100 with 64 KiB titles, owned by this process or by another one; the
+// match in the last window enumerated, or no match at all.
 #include <string_view>
 #include <vector>
 
@@ -16,23 +17,20 @@ struct BareSearch {
   bool found;
 };
 
-char g_buffer[256 * 1024];
+WCHAR g_wide[256 * 1024];
+char g_buffer[512 * 1024];
 
 BOOL CALLBACK BareProc(HWND hwnd, LPARAM lParam) {
   BareSearch* s = reinterpret_cast<BareSearch*>(lParam);
-  const int n = GetWindowTextA(hwnd, g_buffer, sizeof g_buffer);
+  const int nWide = InternalGetWindowText(hwnd, g_wide, sizeof g_wide / sizeof g_wide[0]);
+  const int n = nWide > 0 ? WideCharToMultiByte(CP_ACP, 0, g_wide, nWide, g_buffer, sizeof g_buffer,
+                                                nullptr, nullptr)
+                          : 0;
   const size_t at = std::string_view(g_buffer, n > 0 ? size_t(n) : 0).find(s->needle);
   if (at != std::string_view::npos && at >= 1) {
     s->found = true;
     return FALSE;
   }
-  return TRUE;
-}
-
-BOOL CALLBACK LastOf(HWND hwnd, LPARAM lParam) {
-  auto* w = reinterpret_cast<std::pair<const std::vector<HWND>*, HWND>*>(lParam);
-  for (HWND mine : *w->first)
-    if (mine == hwnd) w->second = hwnd;
   return TRUE;
 }
 
@@ -42,13 +40,36 @@ std::string Title(size_t length, int i, const std::string& tail) {
   return t + tail;
 }
 
-void Scenario(const e2e::Hvq& hvq, int count, size_t titleLength, bool match, int reps) {
+// Makes count windows of this process; when match is set, the one that is
+// enumerated last shows the project "bench".
+std::vector<HWND> MakeWindows(int count, size_t titleLength, bool match) {
   std::vector<HWND> windows;
   for (int i = 0; i < count; ++i)
     windows.push_back(e2e::MakeWindow(Title(titleLength, i, "other.hvq"), false));
-  std::pair<const std::vector<HWND>*, HWND> last{&windows, nullptr};
-  EnumWindows(LastOf, reinterpret_cast<LPARAM>(&last));
-  if (match) SetWindowTextA(last.second, Title(titleLength, 0, "bench.hvq").c_str());
+  struct Last {
+    const std::vector<HWND>* mine;
+    HWND last;
+    static BOOL CALLBACK Proc(HWND hwnd, LPARAM lParam) {
+      Last* l = reinterpret_cast<Last*>(lParam);
+      for (HWND w : *l->mine)
+        if (w == hwnd) l->last = hwnd;
+      return TRUE;
+    }
+  } last{&windows, nullptr};
+  EnumWindows(Last::Proc, reinterpret_cast<LPARAM>(&last));
+  if (match) SetWindowTextA(last.last, Title(titleLength, 0, "bench.hvq").c_str());
+  return windows;
+}
+
+void Scenario(const e2e::Hvq& hvq, int count, size_t titleLength, bool match, bool other,
+              int reps) {
+  std::vector<HWND> windows;
+  std::unique_ptr<e2e::ChildProcess> child;
+  if (other)
+    child = std::make_unique<e2e::ChildProcess>(
+        std::to_string(count) + " " + std::to_string(titleLength) + " " + (match ? "1" : "0"));
+  else
+    windows = MakeWindows(count, titleLength, match);
 
   volatile int opened = 0;
   BareSearch bare{"bench.hvq", false};
@@ -59,21 +80,29 @@ void Scenario(const e2e::Hvq& hvq, int count, size_t titleLength, bool match, in
         EnumWindows(BareProc, reinterpret_cast<LPARAM>(&bare));
       });
   if ((opened == 1) != match || bare.found != match) printf("| (wrong answer) |\n");
-  char what[128];
-  snprintf(what, sizeof what, "CheckPrjOpened, %d windows of %zu-byte titles, %s", count,
-           titleLength, match ? "match in the last enumerated" : "no match");
+  char what[160];
+  snprintf(what, sizeof what, "CheckPrjOpened, %d windows of %zu-byte titles of %s, %s", count,
+           titleLength, other ? "another process" : "this process",
+           match ? "match in the last enumerated" : "no match");
   bench::Row(what, "CheckPrjOpened", "bare loop", p, titleLength > 1000 ? "<= 1.25" : "<= 1.10");
   for (HWND w : windows) DestroyWindow(w);
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (e2e::IsChild(argc, argv) && argc == 6) {
+    MakeWindows(atoi(argv[3]), size_t(atoi(argv[4])), argv[5][0] == '1');
+    e2e::ChildReady();
+    return 0;
+  }
   e2e::Hvq hvq = e2e::LoadHvq();
   if (!hvq.module) return 1;
-  Scenario(hvq, 1000, 48, true, 21);
-  Scenario(hvq, 1000, 48, false, 21);
-  Scenario(hvq, 100, 64 * 1024, true, 11);
-  Scenario(hvq, 100, 64 * 1024, false, 11);
+  for (bool other : {false, true}) {
+    Scenario(hvq, 1000, 48, true, other, 21);
+    Scenario(hvq, 1000, 48, false, other, 21);
+    Scenario(hvq, 100, 64 * 1024, true, other, 11);
+    Scenario(hvq, 100, 64 * 1024, false, other, 11);
+  }
   return 0;
 }

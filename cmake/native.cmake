@@ -2,10 +2,14 @@
 # under AddressSanitizer and UBSan; libFuzzer targets with clang
 # (HVQ_FUZZ); the native benchmark (HVQ_SANITIZE off, Release).
 option(HVQ_SANITIZE "Build with AddressSanitizer and UBSan" ON)
+option(HVQ_TSAN "Build with ThreadSanitizer instead" OFF)
 option(HVQ_FUZZ "Build the libFuzzer targets (clang) instead of the unit tests" OFF)
 if(HVQ_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
+elseif(HVQ_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
 elseif(HVQ_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
@@ -13,6 +17,7 @@ endif()
 
 add_library(hvq_sim STATIC ${HVQ_CORE_SOURCES} tests/sim/sim_platform.cpp)
 target_include_directories(hvq_sim PUBLIC launch platform tests tests/sim tests/fuzz)
+target_compile_options(hvq_sim PRIVATE ${HVQ_LIBRARY_FLAGS})
 
 if(HVQ_FUZZ)
   # A bounded run of each fuzzer over a working copy of the kept corpus.

@@ -8,7 +8,7 @@ add_library(hvqlaunch SHARED
   platform/win32_dllmain.cpp
   launch/hvqlaunch.def)
 set_target_properties(hvqlaunch PROPERTIES PREFIX "" IMPORT_PREFIX "")
-target_compile_options(hvqlaunch PRIVATE -ffunction-sections -fdata-sections)
+target_compile_options(hvqlaunch PRIVATE ${HVQ_LIBRARY_FLAGS} -ffunction-sections -fdata-sections)
 target_link_options(hvqlaunch PRIVATE ${HVQ_STATIC_RUNTIME} -s -Wl,--gc-sections)
 target_link_libraries(hvqlaunch PRIVATE shell32 user32)
 
@@ -83,6 +83,10 @@ set_property(TEST e2e_host_cli APPEND PROPERTY ENVIRONMENT "HVQ_BUILD_DIR=${CMAK
 hvq_windows_program(soak_e2e tests/e2e/soak_e2e.cpp)
 add_dependencies(soak_e2e hvqlaunch)
 hvq_wine_test(e2e_soak 300 $<TARGET_FILE:soak_e2e>)
+
+hvq_windows_program(guest_e2e tests/e2e/guest_e2e.cpp)
+add_dependencies(guest_e2e hvqlaunch)
+hvq_wine_test(e2e_guest 120 $<TARGET_FILE:guest_e2e>)
 
 hvq_windows_program(hostile_e2e tests/e2e/hostile_e2e.cpp)
 add_dependencies(hostile_e2e hvqlaunch)

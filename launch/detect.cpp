@@ -1,31 +1,51 @@
 #include "launch.h"
 
-// The title of the window being looked at. Its buffer is kept from one
-// window to the next and let go when the search ends.
-static CString s_strTitle;
-
 namespace {
-struct TitleBufferRelease {
-  ~TitleBufferRelease() { s_strTitle = CString(); }
+
+// One search: the name it looks for and the title it looks at live with
+// the call, so that searches on other threads never share them.
+struct PrjSearch {
+  CString strName;
+  PlatformTitle title;
+  int32_t nOpened;
+  bool bOutOfMemory;
 };
+
+class LockGuard {
+ public:
+  LockGuard() noexcept { PlatformLock(); }
+  ~LockGuard() { PlatformUnlock(); }
+  LockGuard(const LockGuard&) = delete;
+  LockGuard& operator=(const LockGuard&) = delete;
+};
+
 }  // namespace
 
 // A window shows the project when its title contains the document name
 // and the first occurrence does not stand at the very start of the title.
-int EnumPrjWindowProc(PlatformWindow hWnd, intptr_t /*lParam*/) {
-  PlatformGetWindowText(hWnd, s_strTitle);
-  if (s_strTitle.Find(g_strPrjName) >= 1) {
-    g_nPrjOpened = 1;
+int EnumPrjWindowProc(PlatformWindow hWnd, intptr_t lParam) {
+  PrjSearch& search = *reinterpret_cast<PrjSearch*>(lParam);
+  if (!PlatformGetWindowText(hWnd, search.title)) {
+    search.bOutOfMemory = true;
+    return 0;
+  }
+  if (search.title.strText.Find(search.strName) >= 1) {
+    search.nOpened = 1;
     return 0;
   }
   return 1;
 }
 
-int CheckPrjOpened(const char* pszName) {
+// Nothing waits while the lock is held: titles are read without a message,
+// so no other thread is waited for and no window procedure can call in.
+int CheckPrjOpened(const char* pszName, bool* pbOutOfMemory) {
+  LockGuard lock;
   g_nPrjOpened = 0;
   g_strPrjName = pszName;
   if (g_strPrjName.Find(c_szHvqExt) == -1) g_strPrjName += c_szHvqExt;
-  TitleBufferRelease release;
-  PlatformEnumWindows(EnumPrjWindowProc, 0);
+  PrjSearch search = {g_strPrjName, {}, 0, g_strPrjName.IsOutOfMemory()};
+  if (!search.bOutOfMemory) PlatformEnumWindows(EnumPrjWindowProc, intptr_t(&search));
+  if (pbOutOfMemory) *pbOutOfMemory = search.bOutOfMemory;
+  g_nPrjOpened = search.bOutOfMemory ? 0 : search.nOpened;
   return g_nPrjOpened;
 }

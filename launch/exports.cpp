@@ -1,8 +1,5 @@
-// The exported boundary. Hosts may be built by another compiler and cannot
-// catch this library's exceptions, so none crosses it: running out of
-// memory ends the call quietly after everything owned has been released.
-#include <new>
-
+// The exported boundary. Nothing here or below throws: running out of
+// memory ends a call quietly after everything it owns has been released.
 #include "hvqlaunch.h"
 #include "launch.h"
 
@@ -16,19 +13,11 @@ static void ReleaseHostString(HvqStringArg arg) noexcept {
 }
 
 extern "C" int __cdecl HvqCheckPrjOpened(const char* pszName) noexcept {
-  try {
-    return CheckPrjOpened(pszName);
-  } catch (...) {
-    g_nPrjOpened = 0;
-    return 0;
-  }
+  return CheckPrjOpened(pszName);
 }
 
 extern "C" void __cdecl HvqStartVRAN3D(HvqStringArg folder, HvqStringArg name) noexcept {
-  try {
-    StartVRAN3D(CString(folder.pchData), CString(name.pchData));
-  } catch (...) {
-  }
+  StartVRAN3D(CString(folder.pchData), CString(name.pchData));
   ReleaseHostString(folder);
   ReleaseHostString(name);
 }

@@ -28,8 +28,9 @@
  * A host without a CString of its own can pass its buffers with a count
  * of -1: the DLL then reads them and touches nothing.
  *
- * Both calls run on the calling thread and must not overlap: the DLL keeps
- * the last searched name in unguarded module state.
+ * Both calls run on the calling thread. Calls from several threads are
+ * safe: searches take turns under the DLL's one lock, and each gets its own
+ * answer. No message is sent to any window while the DLL searches.
  */
 #ifndef HVQLAUNCH_H
 #define HVQLAUNCH_H

@@ -26,11 +26,16 @@ void ShellOpenFile(PlatformWindow hWndOwner, const char* pszPath) {
 
 // The document opened is folder\name.hvq in the working folder itself, not
 // the template copy under folder\3d.
+// When memory runs out nothing is launched: a search that could not finish
+// may have missed the window that shows the project.
 void StartVRAN3D(CString strFolder, CString strName) {
+  if (strFolder.IsOutOfMemory() || strName.IsOutOfMemory()) return;
   PreparePrjFolder(strFolder, strName);
-  if (CheckPrjOpened(strName) != 0) return;
+  bool bOutOfMemory = false;
+  if (CheckPrjOpened(strName, &bOutOfMemory) != 0 || bOutOfMemory) return;
 
   CString strDocument = strFolder + c_szSep + strName;
   if (!EndsWithHvqExt(strName)) strDocument += c_szHvqExt;
+  if (strDocument.IsOutOfMemory()) return;
   ShellOpenFile(nullptr, strDocument);
 }

@@ -2,16 +2,16 @@
 
 #include <climits>
 #include <cstring>
-#include <new>
 
 #include "platform.h"
 
 CStringLiteral<1> CString::s_empty = MakeCStringLiteral("");
+CStringLiteral<1> CString::s_outOfMemory = MakeCStringLiteral("");
 
-CStringData* CString::AllocData(int nLength) {
-  if (nLength < 0 || size_t(nLength) > INT_MAX - sizeof(CStringData) - 1) throw std::bad_alloc();
+CStringData* CString::AllocData(int nLength) noexcept {
+  if (nLength < 0 || size_t(nLength) > INT_MAX - sizeof(CStringData) - 1) return nullptr;
   void* p = PlatformAlloc(sizeof(CStringData) + size_t(nLength) + 1);
-  if (!p) throw std::bad_alloc();
+  if (!p) return nullptr;
   CStringData* pData = static_cast<CStringData*>(p);
   pData->nRefs = 1;
   pData->nDataLength = nLength;
@@ -25,7 +25,13 @@ void CString::Release(CStringData* pData) noexcept {
     PlatformFree(pData);
 }
 
-CString::CString(const char* psz) : CString() {
+void CString::SetOutOfMemory() noexcept {
+  CStringData* pOld = GetData();
+  m_pchData = s_outOfMemory.chars;
+  Release(pOld);
+}
+
+CString::CString(const char* psz) noexcept : CString() {
   if (psz) Assign(psz, int(strnlen(psz, INT_MAX)));
 }
 
@@ -36,7 +42,7 @@ CString::CString(const CString& src) noexcept : m_pchData(src.m_pchData) {
 
 CString::~CString() { Release(GetData()); }
 
-CString& CString::operator=(const CString& src) {
+CString& CString::operator=(const CString& src) noexcept {
   CString copy(src);
   char* pch = copy.m_pchData;
   copy.m_pchData = m_pchData;
@@ -44,29 +50,32 @@ CString& CString::operator=(const CString& src) {
   return *this;
 }
 
-CString& CString::operator=(const char* psz) {
+CString& CString::operator=(const char* psz) noexcept {
   if (!psz) psz = "";
   Assign(psz, int(strnlen(psz, INT_MAX)));
   return *this;
 }
 
-CString& CString::operator+=(const CString& str) {
-  Append(str.m_pchData, str.GetLength());
+CString& CString::operator+=(const CString& str) noexcept {
+  if (str.IsOutOfMemory())
+    SetOutOfMemory();
+  else
+    Append(str.m_pchData, str.GetLength());
   return *this;
 }
 
-CString& CString::operator+=(const char* psz) {
+CString& CString::operator+=(const char* psz) noexcept {
   if (psz) Append(psz, int(strnlen(psz, INT_MAX)));
   return *this;
 }
 
-CString operator+(const CString& a, const CString& b) {
+CString operator+(const CString& a, const CString& b) noexcept {
   CString result(a);
   result += b;
   return result;
 }
 
-CString operator+(const CString& a, const char* b) {
+CString operator+(const CString& a, const char* b) noexcept {
   CString result(a);
   result += b;
   return result;
@@ -74,7 +83,7 @@ CString operator+(const CString& a, const char* b) {
 
 // The new text may lie inside this string's own buffer: it is copied
 // before the old buffer is let go.
-void CString::Assign(const char* pch, int nLength) {
+void CString::Assign(const char* pch, int nLength) noexcept {
   CStringData* pOld = GetData();
   if (pOld->nRefs == 1 && nLength <= pOld->nAllocLength) {
     memmove(m_pchData, pch, size_t(nLength));
@@ -88,16 +97,17 @@ void CString::Assign(const char* pch, int nLength) {
     return;
   }
   CStringData* pNew = AllocData(nLength);
+  if (!pNew) return SetOutOfMemory();
   memcpy(pNew->data(), pch, size_t(nLength));
   m_pchData = pNew->data();
   Release(pOld);
 }
 
-void CString::Append(const char* pch, int nLength) {
-  if (nLength == 0) return;
+void CString::Append(const char* pch, int nLength) noexcept {
+  if (nLength == 0 || IsOutOfMemory()) return;
   CStringData* pOld = GetData();
   int nOld = pOld->nDataLength;
-  if (nLength > INT_MAX - nOld) throw std::bad_alloc();
+  if (nLength > INT_MAX - nOld) return SetOutOfMemory();
   if (pOld->nRefs == 1 && nOld + nLength <= pOld->nAllocLength) {
     memmove(m_pchData + nOld, pch, size_t(nLength));
     pOld->nDataLength = nOld + nLength;
@@ -105,17 +115,22 @@ void CString::Append(const char* pch, int nLength) {
     return;
   }
   CStringData* pNew = AllocData(nOld + nLength);
+  if (!pNew) return SetOutOfMemory();
   memcpy(pNew->data(), m_pchData, size_t(nOld));
   memcpy(pNew->data() + nOld, pch, size_t(nLength));
   m_pchData = pNew->data();
   Release(pOld);
 }
 
-char* CString::GetBuffer(int nMinLength) {
+char* CString::GetBuffer(int nMinLength) noexcept {
   CStringData* pOld = GetData();
   if (nMinLength < pOld->nDataLength) nMinLength = pOld->nDataLength;
   if (pOld->nRefs != 1 || nMinLength > pOld->nAllocLength) {
     CStringData* pNew = AllocData(nMinLength);
+    if (!pNew) {
+      SetOutOfMemory();
+      return nullptr;
+    }
     memcpy(pNew->data(), m_pchData, size_t(pOld->nDataLength) + 1);
     pNew->nDataLength = pOld->nDataLength;
     m_pchData = pNew->data();
@@ -140,7 +155,7 @@ void CString::ReleaseBuffer(int nNewLength) noexcept {
 // between pair up, so the candidate starts one when their count is even.
 // A candidate that does not start a character is a trail byte, so the next
 // byte does; no byte is walked over twice and the search stays linear.
-int CString::Find(const char* pszSub) const {
+int CString::Find(const char* pszSub) const noexcept {
   if (!pszSub) return -1;
   const size_t nSub = strlen(pszSub);
   const unsigned char* const pText = reinterpret_cast<const unsigned char*>(m_pchData);

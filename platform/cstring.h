@@ -6,8 +6,10 @@
 // marks a buffer that is never counted nor freed: the shared empty string
 // and strings built over static literals (CStringLiteral).
 //
-// Running out of memory throws std::bad_alloc; every operation leaves the
-// string as it was when it throws.
+// Running out of memory throws nothing: the string that could not grow
+// becomes the out-of-memory string (empty, IsOutOfMemory true), and stays
+// so through every copy, concatenation and append until it is assigned a
+// new text. A caller builds what it needs, then checks once.
 #pragma once
 
 #include <cstddef>
@@ -39,39 +41,43 @@ class CString {
   constexpr CString() noexcept : m_pchData(s_empty.chars) {}
   template <size_t N>
   constexpr explicit CString(CStringLiteral<N>& lit) noexcept : m_pchData(lit.chars) {}
-  CString(const char* psz);  // null gives the empty string
+  CString(const char* psz) noexcept;  // null gives the empty string
   CString(const CString& src) noexcept;
   ~CString();
 
-  CString& operator=(const CString& src);
-  CString& operator=(const char* psz);
-  CString& operator+=(const CString& str);
-  CString& operator+=(const char* psz);
-  friend CString operator+(const CString& a, const CString& b);
-  friend CString operator+(const CString& a, const char* b);
+  CString& operator=(const CString& src) noexcept;
+  CString& operator=(const char* psz) noexcept;
+  CString& operator+=(const CString& str) noexcept;
+  CString& operator+=(const char* psz) noexcept;
+  friend CString operator+(const CString& a, const CString& b) noexcept;
+  friend CString operator+(const CString& a, const char* b) noexcept;
 
   int GetLength() const noexcept { return GetData()->nDataLength; }
   int GetAllocLength() const noexcept { return GetData()->nAllocLength; }
   bool IsEmpty() const noexcept { return GetLength() == 0; }
+  bool IsOutOfMemory() const noexcept { return m_pchData == s_outOfMemory.chars; }
   operator const char*() const noexcept { return m_pchData; }
 
   // Byte offset of the first occurrence of pszSub that begins on a whole
   // character of the process's ANSI code page, or -1. Case-sensitive.
-  int Find(const char* pszSub) const;
+  int Find(const char* pszSub) const noexcept;
 
   // Direct access for readers that fill the string: GetBuffer makes the
   // buffer this object's own and able to hold nMinLength bytes plus the
-  // terminator; ReleaseBuffer sets the length (-1: up to the first NUL).
-  char* GetBuffer(int nMinLength);
+  // terminator (null, and the string out of memory, when it cannot);
+  // ReleaseBuffer sets the length (-1: up to the first NUL).
+  char* GetBuffer(int nMinLength) noexcept;
   void ReleaseBuffer(int nNewLength = -1) noexcept;
 
  private:
   CStringData* GetData() const noexcept { return reinterpret_cast<CStringData*>(m_pchData) - 1; }
-  static CStringData* AllocData(int nLength);  // count 1, length nLength
+  static CStringData* AllocData(int nLength) noexcept;  // count 1, length nLength; or null
   static void Release(CStringData* pData) noexcept;
-  void Assign(const char* pch, int nLength);
-  void Append(const char* pch, int nLength);
+  void SetOutOfMemory() noexcept;
+  void Assign(const char* pch, int nLength) noexcept;
+  void Append(const char* pch, int nLength) noexcept;
 
   static CStringLiteral<1> s_empty;
+  static CStringLiteral<1> s_outOfMemory;
   char* m_pchData;
 };

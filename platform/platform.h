@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-class CString;
+#include "cstring.h"
 
 typedef struct PlatformWindow_* PlatformWindow;  // a top-level window handle
 
@@ -21,12 +21,27 @@ void PlatformFree(void* p) noexcept;
 // True when ch starts a double-byte character in the ANSI code page.
 bool PlatformIsLeadByte(unsigned char ch) noexcept;
 
+// The library's one lock, taken around each search so that calls from
+// several threads never share one; the same thread may take it again.
+void PlatformLock() noexcept;
+void PlatformUnlock() noexcept;
+
 // Every top-level window of the desktop, hidden ones and other processes'
 // included, synchronously on the calling thread until proc returns 0.
-void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam);
+void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) noexcept;
 
-// The whole title text; empty when the window has none or cannot be read.
-void PlatformGetWindowText(PlatformWindow hWnd, CString& strTitle);
+// What one search keeps from one window to the next: the title read last
+// and the room the platform reads titles into. Both go with the search.
+struct PlatformTitle {
+  CString strText;
+  CString strRoom;
+};
+
+// Reads the window's whole title into title.strText, as the system keeps
+// it: no message reaches the window, so its procedure never runs and its
+// thread may be busy. Empty when the window has none or is gone. False
+// when memory runs out.
+bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle& title) noexcept;
 
 // True when a file or folder of exactly this name exists.
 bool PlatformPathExists(const char* pszPath) noexcept;

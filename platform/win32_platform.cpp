@@ -3,8 +3,6 @@
 
 #include <shellapi.h>
 
-#include <new>
-
 #include "cstring.h"
 #include "platform.h"
 
@@ -15,52 +13,68 @@ void PlatformFree(void* p) noexcept { HeapFree(GetProcessHeap(), 0, p); }
 bool PlatformIsLeadByte(unsigned char ch) noexcept { return IsDBCSLeadByte(ch) != FALSE; }
 
 namespace {
+
+// Made when the library loads and deleted when it unloads, with the other
+// module-level objects.
+class CriticalSection {
+ public:
+  CriticalSection() noexcept { InitializeCriticalSection(&m_cs); }
+  ~CriticalSection() { DeleteCriticalSection(&m_cs); }
+  CRITICAL_SECTION m_cs;
+};
+CriticalSection s_lock;
+
 struct EnumContext {
   PlatformEnumWindowsProc proc;
   intptr_t lParam;
-  bool bOutOfMemory;
 };
 
-// No exception may unwind through USER32's frames: it is caught here, ends
-// the enumeration, and is raised again once EnumWindows has returned.
 BOOL CALLBACK EnumThunk(HWND hWnd, LPARAM lParam) {
-  EnumContext* pContext = reinterpret_cast<EnumContext*>(lParam);
-  try {
-    return pContext->proc(reinterpret_cast<PlatformWindow>(hWnd), pContext->lParam) != 0;
-  } catch (...) {
-    pContext->bOutOfMemory = true;
-    return FALSE;
-  }
+  const EnumContext* pContext = reinterpret_cast<const EnumContext*>(lParam);
+  return pContext->proc(reinterpret_cast<PlatformWindow>(hWnd), pContext->lParam) != 0;
 }
+
 }  // namespace
 
-void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) {
-  EnumContext context = {proc, lParam, false};
+void PlatformLock() noexcept { EnterCriticalSection(&s_lock.m_cs); }
+
+void PlatformUnlock() noexcept { LeaveCriticalSection(&s_lock.m_cs); }
+
+void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) noexcept {
+  EnumContext context = {proc, lParam};
   EnumWindows(EnumThunk, reinterpret_cast<LPARAM>(&context));
-  if (context.bOutOfMemory) throw std::bad_alloc();
 }
 
-// The title is read straight into the string's buffer, whatever room it
-// already has (at least 256 bytes); only a title that does not fit costs a
-// length query and a second read. A title cut short fills the buffer to its
-// last byte, or to the byte before when the cut falls inside a double-byte
-// character: a read that leaves two bytes spare is whole. The title may
-// change between reads, so this repeats until one is.
-void PlatformGetWindowText(PlatformWindow hWnd, CString& strTitle) {
+// InternalGetWindowText copies the caption the system keeps for the window
+// and sends nothing, whichever thread or process owns it. It reports only
+// what it copied: a read that fills the room may have been cut, so the room
+// doubles until a read leaves some spare. The room is kept for the next
+// window of the same search. The caption is then converted to the ANSI
+// code page, as GetWindowTextA would have given it.
+bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle& title) noexcept {
   HWND hwnd = reinterpret_cast<HWND>(hWnd);
-  int nRoom = strTitle.GetAllocLength() > 256 ? strTitle.GetAllocLength() : 256;
+  int nRoom = title.strRoom.GetAllocLength() / int(sizeof(WCHAR));
+  if (nRoom < 256) nRoom = 256;
+  WCHAR* pwch;
+  int nRead;
   for (;;) {
-    char* pch = strTitle.GetBuffer(nRoom);
-    const int nRead = GetWindowTextA(hwnd, pch, nRoom + 1);
-    if (nRead < nRoom - 1) {
-      strTitle.ReleaseBuffer(nRead > 0 ? nRead : 0);
-      return;
-    }
-    strTitle.ReleaseBuffer(0);
-    const int nLength = GetWindowTextLengthA(hwnd);
-    if (nRoom > 0x3FFFFFFF) throw std::bad_alloc();
-    nRoom = nLength + 2 > nRoom * 2 ? nLength + 2 : nRoom * 2;
+    pwch = reinterpret_cast<WCHAR*>(title.strRoom.GetBuffer(nRoom * int(sizeof(WCHAR))));
+    if (!pwch) return false;
+    nRead = InternalGetWindowText(hwnd, pwch, nRoom);
+    if (nRead < nRoom - 1) break;
+    if (nRoom > 0x0FFFFFFF) return false;
+    nRoom *= 2;
   }
+  if (nRead <= 0) {
+    title.strText = "";
+    return true;
+  }
+  const int nBytes = WideCharToMultiByte(CP_ACP, 0, pwch, nRead, nullptr, 0, nullptr, nullptr);
+  char* pch = title.strText.GetBuffer(nBytes);
+  if (!pch) return false;
+  const int nDone = WideCharToMultiByte(CP_ACP, 0, pwch, nRead, pch, nBytes, nullptr, nullptr);
+  title.strText.ReleaseBuffer(nDone > 0 ? nDone : 0);
+  return true;
 }
 
 // The exact path, file or folder: no wildcard in it is ever expanded.

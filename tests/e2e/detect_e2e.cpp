@@ -9,40 +9,10 @@ using namespace e2e;
 
 namespace {
 
-// Another process that owns one hidden top-level window with the given title.
-class ChildWindow {
- public:
-  explicit ChildWindow(const std::string& title) {
-    const std::string event = Unique("hvqready");
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string cmd = "\"" + std::string(path) + "\" child \"" + title + "\" " + event;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    if (CHECK(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                             &m_pi) != FALSE))
-      CHECK(WaitForSingleObject(ready, 20000) == WAIT_OBJECT_0);
-    CloseHandle(ready);
-  }
-  ~ChildWindow() {
-    if (!m_pi.hProcess) return;
-    TerminateProcess(m_pi.hProcess, 0);
-    WaitForSingleObject(m_pi.hProcess, 10000);
-    CloseHandle(m_pi.hProcess);
-    CloseHandle(m_pi.hThread);
-  }
-
- private:
-  PROCESS_INFORMATION m_pi = {};
-};
-
-int RunChild(const char* title, const char* event) {
+// The child's part: one hidden top-level window with the given title.
+void RunChild(const char* title) {
   MakeWindow(title, false);
-  HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, event);
-  SetEvent(ready);
-  PumpMessages(60000);  // ended by the parent long before
-  return 0;
+  ChildReady();
 }
 
 void TitleRule(const Hvq& hvq) {
@@ -78,7 +48,7 @@ void OtherProcess(const Hvq& hvq) {
   Log("another process's hidden window");
   const std::string name = Unique("bridge");
   CHECK(hvq.CheckPrjOpened(name.c_str()) == 0);
-  ChildWindow child("Other - " + name + ".hvq");
+  ChildProcess child("\"Other - " + name + ".hvq\"");
   CHECK(hvq.CheckPrjOpened(name.c_str()) == 1);
 }
 
@@ -116,7 +86,7 @@ void GbkNames(const Hvq& hvq) {
   HWND atStart = MakeWindow(name + ".hvq " + view, true);
   CHECK(hvq.CheckPrjOpened(name.c_str()) == 0);
   {
-    ChildWindow child(view + " - " + name + ".hvq");
+    ChildProcess child("\"" + view + " - " + name + ".hvq\"");
     CHECK(hvq.CheckPrjOpened(name.c_str()) == 1);
   }
   CHECK(hvq.CheckPrjOpened(name.c_str()) == 0);
@@ -126,7 +96,10 @@ void GbkNames(const Hvq& hvq) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && strcmp(argv[1], "child") == 0) return RunChild(argv[2], argv[3]);
+  if (IsChild(argc, argv)) {
+    RunChild(argv[3]);
+    return 0;
+  }
   const bool gbk = argc > 1 && strcmp(argv[1], "gbk") == 0;
   CHECK(GetACP() == (gbk ? 936u : 1252u));
   Hvq hvq = LoadHvq();

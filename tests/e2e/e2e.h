@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -104,12 +105,82 @@ inline void PumpMessages(DWORD ms) {
   } while (int(end - GetTickCount()) > 0);
 }
 
+// Committed private memory, summed over the address space (the process
+// counters are not kept under Wine).
+inline SIZE_T PrivateBytes() {
+  SIZE_T total = 0;
+  MEMORY_BASIC_INFORMATION info;
+  for (const char* p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info;
+       p = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
+    if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) total += info.RegionSize;
+    if (static_cast<const char*>(info.BaseAddress) + info.RegionSize < p) break;
+  }
+  return total;
+}
+
+// Open handles of this process, found by probing each handle value (Wine
+// keeps no handle count).
+inline int HandleCount() {
+  int count = 0;
+  DWORD flags;
+  for (ULONG_PTR h = 4; h < 0x10000; h += 4)
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) ++count;
+  return count;
+}
+
 // A unique word for this run, so that no other window on the desktop can
 // hold the names the test looks for.
 inline std::string Unique(const char* stem) {
   return std::string(stem) + std::to_string(GetCurrentProcessId()) + "x" +
          std::to_string(GetTickCount() % 100000);
 }
+
+// This program run again as another process, "PROGRAM child EVENT ARGS":
+// the child sets up what it is asked to, calls ChildReady, and pumps
+// messages until the parent ends it.
+inline const char* g_childEvent = nullptr;
+
+inline bool IsChild(int argc, char** argv) {
+  if (argc < 3 || strcmp(argv[1], "child") != 0) return false;
+  g_childEvent = argv[2];
+  return true;
+}
+
+inline void ChildReady() {
+  HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, g_childEvent);
+  SetEvent(ready);
+  CloseHandle(ready);
+  PumpMessages(120000);  // ended by the parent long before
+}
+
+class ChildProcess {
+ public:
+  explicit ChildProcess(const std::string& args) {
+    const std::string event = Unique("hvqready");
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string cmd = "\"" + std::string(path) + "\" child " + event + " " + args;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    if (CHECK(CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                             &m_pi) != FALSE))
+      CHECK(WaitForSingleObject(ready, 60000) == WAIT_OBJECT_0);
+    CloseHandle(ready);
+  }
+  ~ChildProcess() {
+    if (!m_pi.hProcess) return;
+    TerminateProcess(m_pi.hProcess, 0);
+    WaitForSingleObject(m_pi.hProcess, 10000);
+    CloseHandle(m_pi.hProcess);
+    CloseHandle(m_pi.hThread);
+  }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+ private:
+  PROCESS_INFORMATION m_pi = {};
+};
 
 inline void Start(const Hvq& hvq, const std::string& folder, const std::string& name) {
   HostString f(folder, -1), n(name, -1);

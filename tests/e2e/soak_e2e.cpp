@@ -7,23 +7,6 @@
 
 using namespace e2e;
 
-namespace {
-
-// Committed private memory, summed over the address space (the process
-// counters are not kept under Wine).
-SIZE_T PrivateBytes() {
-  SIZE_T total = 0;
-  MEMORY_BASIC_INFORMATION info;
-  for (const char* p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info;
-       p = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
-    if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) total += info.RegionSize;
-    if (static_cast<const char*>(info.BaseAddress) + info.RegionSize < p) break;
-  }
-  return total;
-}
-
-}  // namespace
-
 int main() {
   Hvq hvq = LoadHvq();
   if (!hvq.module) return Summary();

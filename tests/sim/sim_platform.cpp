@@ -1,5 +1,7 @@
+#include <atomic>
 #include <cstdlib>
 #include <map>
+#include <mutex>
 #include <set>
 
 #include "cstring.h"
@@ -23,9 +25,9 @@ struct State {
   int codePage = 1252;
   std::vector<Window> windows;
   int examined = 0;
-  long failAt = 0;
-  long allocations = 0;
-  long live = 0;
+  std::atomic<long> failAt{0};
+  std::atomic<long> allocations{0};
+  std::atomic<long> live{0};
   std::set<std::string> drives;
   std::map<std::string, Entry> entries;  // by normalised path
   long writes = 0;
@@ -70,9 +72,22 @@ bool FolderExists(const std::string& normalised) {
 
 }  // namespace
 
+std::recursive_mutex g_lock;
+
 void Reset() {
-  S() = State();
-  S().drives.insert("c:");
+  State& s = S();
+  s.codePage = 1252;
+  s.windows.clear();
+  s.examined = 0;
+  s.failAt = 0;
+  s.allocations = 0;
+  s.live = 0;
+  s.drives = {"c:"};
+  s.entries.clear();
+  s.writes = 0;
+  s.types.clear();
+  s.requests.clear();
+  s.boxes.clear();
 }
 
 void SetCodePage(int nCodePage) { S().codePage = nCodePage; }
@@ -155,7 +170,11 @@ bool PlatformIsLeadByte(unsigned char ch) noexcept {
   return S().codePage == 936 && ch >= 0x81 && ch <= 0xFE;
 }
 
-void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) {
+void PlatformLock() noexcept { sim::g_lock.lock(); }
+
+void PlatformUnlock() noexcept { sim::g_lock.unlock(); }
+
+void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) noexcept {
   S().examined = 0;
   for (size_t i = 0; i < S().windows.size(); ++i) {
     ++S().examined;
@@ -163,9 +182,10 @@ void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) {
   }
 }
 
-void PlatformGetWindowText(PlatformWindow hWnd, CString& strTitle) {
+bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle& title) noexcept {
   const sim::Window& w = S().windows.at(reinterpret_cast<size_t>(hWnd) - 1);
-  strTitle = w.readable ? w.title.c_str() : "";
+  title.strText = w.readable ? w.title.c_str() : "";
+  return !title.strText.IsOutOfMemory();
 }
 
 bool PlatformPathExists(const char* pszPath) noexcept {

@@ -1,4 +1,6 @@
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "fixture.h"
 
@@ -109,3 +111,21 @@ TEST_F(DetectTest, OutOfMemoryAtEveryAllocationReturnsZeroAndLeaksNothing) {
 }
 
 }  // namespace
+
+// Searches from several threads at once each get their own answer.
+TEST_F(DetectTest, ConcurrentSearchesEachGetTheirOwnAnswer) {
+  for (int i = 0; i < 8; ++i) sim::AddWindow("Other window " + std::to_string(i));
+  sim::AddWindow("V - shown1.hvq");
+  sim::AddWindow("V - shown3.hvq");
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t, &wrong] {
+      const std::string name = (t % 2 ? "shown" : "hidden") + std::to_string(t);
+      for (int i = 0; i < 200; ++i)
+        if (HvqCheckPrjOpened(name.c_str()) != t % 2) ++wrong;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(wrong, 0);
+}
