@@ -148,35 +148,8 @@ void CString::ReleaseBuffer(int nNewLength) noexcept {
   m_pchData[nNewLength] = '\0';
 }
 
-// Candidates come from a plain byte search; a candidate counts only when a
-// character starts there. To tell, walk back from it over bytes that could
-// lead a double-byte character: the first byte that cannot (or a position
-// already known to start a character) ends a character, and the bytes in
-// between pair up, so the candidate starts one when their count is even.
-// A candidate that does not start a character is a trail byte, so the next
-// byte does; no byte is walked over twice and the search stays linear.
 int CString::Find(const char* pszSub) const noexcept {
   if (!pszSub) return -1;
-  const size_t nSub = strlen(pszSub);
-  const unsigned char* const pText = reinterpret_cast<const unsigned char*>(m_pchData);
-  const size_t nText = size_t(GetLength());
-  if (nSub > nText) return -1;
-  if (nSub == 0) return 0;
-
-  const size_t nLast = nText - nSub;  // last possible start
-  const unsigned char chFirst = static_cast<unsigned char>(pszSub[0]);
-  size_t iKnown = 0;  // a position known to start a character
-  size_t iFrom = 0;
-  while (iFrom <= nLast) {
-    const void* pHit = memchr(pText + iFrom, chFirst, nLast - iFrom + 1);
-    if (!pHit) return -1;
-    const size_t iHit = size_t(static_cast<const unsigned char*>(pHit) - pText);
-    iFrom = iHit + 1;
-    if (memcmp(pText + iHit, pszSub, nSub) != 0) continue;
-    size_t iRun = iHit;
-    while (iRun > iKnown && pText[iRun - 1] >= 0x80 && PlatformIsLeadByte(pText[iRun - 1])) --iRun;
-    if ((iHit - iRun) % 2 == 0) return int(iHit);
-    iKnown = iHit + 1;
-  }
-  return -1;
+  return FindOnCharacterStart(m_pchData, size_t(GetLength()), pszSub, strlen(pszSub),
+                              c_nFindQuickWork);
 }

@@ -81,3 +81,12 @@ class CString {
   static CStringLiteral<1> s_outOfMemory;
   char* m_pchData;
 };
+
+// The search behind CString::Find, over any bytes: the first offset of
+// pText where pSub occurs and a character of the ANSI code page starts, or
+// -1. It looks for the first byte with memchr while candidates are few,
+// and goes over to two-way matching, linear in the worst case, once they
+// have cost nQuickWork more than the text they covered (0: at once).
+int FindOnCharacterStart(const char* pText, size_t nText, const char* pSub, size_t nSub,
+                         size_t nQuickWork) noexcept;
+constexpr size_t c_nFindQuickWork = 256;

@@ -146,3 +146,49 @@ TEST_F(CStringTest, FindOverALongTextWithManyNearMatches) {
   sim::SetCodePage(1252);
   EXPECT_EQ(CString(run.c_str()).Find("\xB0\x81"), 2);
 }
+
+// Two-way matching, which takes over from the quick scan, against the
+// reference on every pattern and text over two-letter alphabets, both
+// single-byte and with a GBK lead byte.
+TEST_F(CStringTest, TwoWayMatchesTheReferenceOnEverySmallCase) {
+  const auto Spell = [](unsigned bits, size_t length, const char* letters) {
+    std::string s;
+    for (size_t i = 0; i < length; ++i) s += letters[(bits >> i) & 1];
+    return s;
+  };
+  for (const auto& [letters, cp] : {std::pair{"ab", 1252}, std::pair{"a\xB0", 936}}) {
+    sim::SetCodePage(cp);
+    int mismatches = 0;
+    for (size_t m = 1; m <= 7; ++m) {
+      for (unsigned pb = 0; pb < (1u << m); ++pb) {
+        const std::string sub = Spell(pb, m, letters);
+        for (size_t n = m; n <= 10; ++n) {
+          for (unsigned tb = 0; tb < (1u << n); ++tb) {
+            const std::string text = Spell(tb, n, letters);
+            const int found = FindOnCharacterStart(text.data(), n, sub.data(), m, 0);
+            if (found != reference::Find(text, sub, cp) && ++mismatches <= 5)
+              ADD_FAILURE() << "'" << text << "' / '" << sub << "' @" << cp << ": " << found;
+          }
+        }
+      }
+    }
+    EXPECT_EQ(mismatches, 0);
+  }
+}
+
+// The periodic worst cases, for forward and for backward comparison, with
+// names up to 32 KiB: answered right, and in linear time (the test's own
+// time limit would catch a search that compares from every candidate).
+TEST_F(CStringTest, FindIsRightOnThePeriodicWorstCases) {
+  const std::string text(1 << 20, 'a');
+  const CString str(text.c_str());
+  for (size_t m : {64u, 1024u, 32768u}) {
+    const std::string forward = std::string(m, 'a') + "b";
+    const std::string backward = "b" + std::string(m, 'a');
+    EXPECT_EQ(str.Find(forward.c_str()), -1);
+    EXPECT_EQ(str.Find(backward.c_str()), -1);
+    EXPECT_EQ(CString((text + forward).c_str()).Find(forward.c_str()), int(text.size()));
+    EXPECT_EQ(CString((text + backward).c_str()).Find(backward.c_str()), int(text.size()));
+    EXPECT_EQ(str.Find(std::string(m, 'a').c_str()), 0);
+  }
+}
