@@ -88,6 +88,25 @@ void Scenario(const e2e::Hvq& hvq, int count, size_t titleLength, bool match, bo
   for (HWND w : windows) DestroyWindow(w);
 }
 
+// One window whose 1 MiB title is "a" repeated, searched for a name of m
+// "a"s and a "b": the worst case for a search that compares from every
+// candidate. Against the same search for a name that is not there at all.
+void WorstCaseTitle(const e2e::Hvq& hvq) {
+  HWND hwnd = e2e::MakeWindow(std::string(1 << 20, 'a'), false);
+  for (size_t m : {1024u, 32768u}) {
+    const std::string name = std::string(m, 'a') + "b";
+    volatile int opened = 0;
+    const bench::Pair p = bench::Compare(
+        11, [&] { opened = hvq.CheckPrjOpened(name.c_str()); },
+        [&] { opened = hvq.CheckPrjOpened("bench-none"); });
+    char what[160];
+    snprintf(what, sizeof what,
+             "CheckPrjOpened, one window with a 1 MiB title of a, name of %zu a + b", m);
+    bench::Row(what, "that name", "a short name", p, "report");
+  }
+  DestroyWindow(hwnd);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,5 +123,6 @@ int main(int argc, char** argv) {
     Scenario(hvq, 100, 64 * 1024, true, other, 11);
     Scenario(hvq, 100, 64 * 1024, false, other, 11);
   }
+  WorstCaseTitle(hvq);
   return 0;
 }

@@ -46,6 +46,7 @@ hvq_windows_program(launch_e2e tests/e2e/launch_e2e.cpp)
 add_dependencies(launch_e2e hvqlaunch hvqviewer)
 hvq_wine_test(e2e_launch 240 $<TARGET_FILE:launch_e2e>)
 set_tests_properties(e2e_launch PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
+hvq_wine_test(e2e_launch_cp1252 60 $<TARGET_FILE:launch_e2e> cp1252)
 
 # A host built the original way: the MSVC C++ ABI (clang for the
 # i686-pc-windows-msvc target, lld-link), passing its own CString by value

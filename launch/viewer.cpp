@@ -2,8 +2,10 @@
 
 #include "launch.h"
 
-// "打开失败!" (open failed) in GBK.
+// "打开失败!" (open failed) in GBK, code page 936, shown as such on every
+// system.
 static const char c_szOpenFailed[] = "\xb4\xf2\xbf\xaa\xca\xa7\xb0\xdc!";
+static const unsigned c_nOpenFailedCodePage = 936;
 
 // True when the name's last whole character ends in ".hvq": the shell then
 // opens a document of that type and nothing else.
@@ -21,7 +23,7 @@ static bool EndsWithHvqExt(const CString& strName) {
 void ShellOpenFile(PlatformWindow hWndOwner, const char* pszPath) {
   if (!pszPath) return;
   const intptr_t nResult = PlatformShellExecute(hWndOwner, "open", pszPath);
-  if (int32_t(nResult) <= 32) PlatformMessageBox(c_szOpenFailed);
+  if (int32_t(nResult) <= 32) PlatformMessageBox(c_szOpenFailed, c_nOpenFailedCodePage);
 }
 
 // The document opened is folder\name.hvq in the working folder itself, not

@@ -58,4 +58,5 @@ intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
                               const char* pszFile) noexcept;
 
 // A modal box with one OK button; returns when the user has closed it.
-void PlatformMessageBox(const char* pszText) noexcept;
+// The text is multibyte in the code page nCodePage.
+void PlatformMessageBox(const char* pszText, unsigned nCodePage) noexcept;

@@ -102,19 +102,28 @@ intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
 }
 
 // The box gets what an application's own message box would have: the
-// window active on this thread as its owner, disabled while the box is up
-// so that the host cannot call back in meanwhile, and the host program's
-// name as its caption.
-void PlatformMessageBox(const char* pszText) noexcept {
-  char szCaption[MAX_PATH + 1] = "";
-  const DWORD nPath = GetModuleFileNameA(nullptr, szCaption, MAX_PATH);
-  szCaption[nPath < MAX_PATH ? nPath : MAX_PATH] = '\0';
-  char* pszName = szCaption;
-  for (char* p = szCaption; *p; p = CharNextA(p))
-    if (*p == '\\' || *p == '/') pszName = p + 1;
-  char* pszDot = nullptr;
-  for (char* p = pszName; *p; p = CharNextA(p))
-    if (*p == '.') pszDot = p;
-  if (pszDot) *pszDot = '\0';
-  MessageBoxA(GetActiveWindow(), pszText, pszName, MB_OK | MB_ICONEXCLAMATION);
+// window active on this thread as its owner (disabled while the box is up,
+// though the box's modal loop still runs the host's timers and the
+// messages sent to it, so the host may call in meanwhile), and the host
+// program's name as its caption. The text is shown as Unicode, converted
+// from the code page it is written in, so that it reads the same whatever
+// the system's ANSI code page; were that code page missing, the text is
+// taken as ANSI, as a multibyte box would have.
+void PlatformMessageBox(const char* pszText, unsigned nCodePage) noexcept {
+  WCHAR szText[512];
+  if (MultiByteToWideChar(nCodePage, MB_ERR_INVALID_CHARS, pszText, -1, szText, 512) <= 0 &&
+      MultiByteToWideChar(CP_ACP, 0, pszText, -1, szText, 512) <= 0)
+    szText[0] = L'\0';
+
+  WCHAR szCaption[MAX_PATH + 1] = L"";
+  const DWORD nPath = GetModuleFileNameW(nullptr, szCaption, MAX_PATH);
+  szCaption[nPath < MAX_PATH ? nPath : MAX_PATH] = L'\0';
+  WCHAR* pszName = szCaption;
+  for (WCHAR* p = szCaption; *p; ++p)
+    if (*p == L'\\' || *p == L'/') pszName = p + 1;
+  WCHAR* pszDot = nullptr;
+  for (WCHAR* p = pszName; *p; ++p)
+    if (*p == L'.') pszDot = p;
+  if (pszDot) *pszDot = L'\0';
+  MessageBoxW(GetActiveWindow(), szText, pszName, MB_OK | MB_ICONEXCLAMATION);
 }

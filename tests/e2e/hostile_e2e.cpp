@@ -1,8 +1,10 @@
 // Hostile input end to end: names and folders of 32 KiB, GBK names, a name
-// whose last byte is a lead byte, names holding separators and "..". No
-// call crashes, writes only land on the paths the call names (the "3d"
-// folder, the copy, "images" and "treepics", as Windows resolves them),
-// and no file that existed is ever changed. Runs with code page 936.
+// whose last byte is a lead byte, names holding separators and "..", an
+// empty working folder. No call crashes, writes only land on the paths the
+// call names (the "3d" folder, the copy, "images" and "treepics", as
+// Windows resolves them), names that are not plain file names and an empty
+// folder write nothing, and no file that existed is ever changed. Runs
+// with code page 936.
 #include "e2e.h"
 
 using namespace e2e;
@@ -66,10 +68,11 @@ int main() {
   CreateDirectoryA("d:\\h", nullptr);
   WriteFile("d:\\h\\victim.hvq", "the user's own document");
   WriteFile("d:\\victim.hvq", "another document of the user's");
-  for (int i = 1; i <= 9; ++i) CreateDirectoryA(("d:\\h\\w" + std::to_string(i)).c_str(), nullptr);
+  for (int i = 1; i <= 10; ++i) CreateDirectoryA(("d:\\h\\w" + std::to_string(i)).c_str(), nullptr);
   CreateDirectoryA("d:\\h\\w7\\sub", nullptr);
   WriteFile("d:\\h\\w7\\sub\\deck.hvq", "existing document in sub");
 
+  SetCurrentDirectoryA("d:\\h\\w10");  // where an empty folder's paths would land
   BoxDismisser dismisser;
   struct Case {
     const char* what;
@@ -82,12 +85,16 @@ int main() {
       {"a GBK name", "d:\\h\\w2", "\xB0\xA1\xB2\xE9\xBF\xB4", 4},
       // The lead byte swallows the dot: the copy's name is not a valid one.
       {"a lead byte as the name's last byte", "d:\\h\\w3", "deck\xB0", 3},
-      {"a name that climbs onto an existing file", "d:\\h\\w4", "..\\..\\victim", 3},
-      {"a name that climbs to the drive's root", "d:\\h\\w5", "..\\..\\..\\victim", 3},
-      {"a name with a missing sub-folder", "d:\\h\\w6", "missing\\deck", 3},
-      {"a name onto an existing file in a sub-folder", "d:\\h\\w7", "..\\sub\\deck", 3},
-      {"a name that names a program", "d:\\h\\w8", "..\\..\\..\\windows\\notepad.exe", 3},
-      {"a folder that climbs", "d:\\h\\w9\\..\\w9", "..\\deck", 4},
+      // Names that are not plain file names, and an empty folder: nothing.
+      {"a name that climbs onto an existing file", "d:\\h\\w4", "..\\..\\victim", 0},
+      {"a name that climbs to the drive's root", "d:\\h\\w5", "..\\..\\..\\victim", 0},
+      {"a name that climbs with forward slashes", "d:\\h\\w5", "../../victim", 0},
+      {"a name with a missing sub-folder", "d:\\h\\w6", "missing\\deck", 0},
+      {"a name onto an existing file in a sub-folder", "d:\\h\\w7", "..\\sub\\deck", 0},
+      {"a name that names a program", "d:\\h\\w8", "..\\..\\..\\windows\\notepad.exe", 0},
+      {"a name that is a full path", "d:\\h\\w8", "d:\\h\\abs", 0},
+      {"an empty working folder", "", "deck", 0},
+      {"a folder that climbs", "d:\\h\\w9\\..\\w9", "deck", 4},
       {"separators only", "d:\\h\\w9\\\\\\", "\\\\", 0},
   };
   int boxes = 0;

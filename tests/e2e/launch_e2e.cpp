@@ -2,7 +2,8 @@
 // copy, the shell's file-type association (".hvq" registered to the sample
 // viewer, which records each document it is asked to open), a real viewer
 // window, the message box, and the string convention of the boundary.
-// Runs with code page 936, as the message is GBK text.
+// Runs with code page 936; the message box also under code page 1252
+// ("cp1252" argument).
 #include <cstring>
 #include <sstream>
 #include <vector>
@@ -228,10 +229,17 @@ void StringConvention(const Hvq& hvq) {
 
 }  // namespace
 
-int main() {
-  CHECK(GetACP() == 936u);
+int main(int argc, char** argv) {
+  const bool cp1252 = argc > 1 && strcmp(argv[1], "cp1252") == 0;
+  CHECK(GetACP() == (cp1252 ? 1252u : 936u));
   Hvq hvq = LoadHvq();
   if (!hvq.module) return Summary();
+  if (cp1252) {
+    Log("under code page 1252 the message still reads as written");
+    LaunchShowingOneMessage(hvq, "d:\\work\\missing", "deck");
+    FreeLibrary(hvq.module);
+    return Summary();
+  }
   SetEnvironmentVariableA("HVQ_VIEWER_LOG", kLog);
   SetEnvironmentVariableA("HVQ_VIEWER_SECONDS", "0");
   RegisterViewer(true);

@@ -38,6 +38,12 @@ std::string Contents(const std::string& path);
 // Every entry, as its normalised path: "c:\work\3d" (folders end in "\").
 std::vector<std::string> Entries();
 long FileSystemWrites();  // folders created and files copied
+// Another process makes a folder at path just before this one's next
+// attempt to create it there.
+void RaceOnCreate(const std::string& path);
+// Every file-system call, with its paths exactly as the caller passed
+// them: "exists PATH", "mkdir PATH", "copy SOURCE TARGET".
+const std::vector<std::string>& FileCalls();
 
 // Shell: a type registered by extension (".hvq") has a program.
 void RegisterType(const std::string& ext);
@@ -49,5 +55,6 @@ struct ShellRequest {
 const std::vector<ShellRequest>& ShellRequests();
 
 const std::vector<std::string>& MessageBoxes();
+int MessageBoxCodePage();  // the code page the last box's text was given in
 
 }  // namespace sim

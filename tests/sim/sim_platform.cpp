@@ -34,6 +34,9 @@ struct State {
   std::set<std::string> types;
   std::vector<ShellRequest> requests;
   std::vector<std::string> boxes;
+  int boxCodePage = 0;
+  std::vector<std::string> fileCalls;
+  std::string race;  // normalised
 };
 
 State& S() {
@@ -88,7 +91,12 @@ void Reset() {
   s.types.clear();
   s.requests.clear();
   s.boxes.clear();
+  s.boxCodePage = 0;
+  s.fileCalls.clear();
+  s.race.clear();
 }
+
+void RaceOnCreate(const std::string& path) { S().race = Normalise(path); }
 
 void SetCodePage(int nCodePage) { S().codePage = nCodePage; }
 
@@ -149,6 +157,8 @@ void RegisterType(const std::string& ext) { S().types.insert(Normalise(ext)); }
 
 const std::vector<ShellRequest>& ShellRequests() { return S().requests; }
 const std::vector<std::string>& MessageBoxes() { return S().boxes; }
+int MessageBoxCodePage() { return S().boxCodePage; }
+const std::vector<std::string>& FileCalls() { return S().fileCalls; }
 
 }  // namespace sim
 
@@ -189,12 +199,18 @@ bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle& title) noexcept {
 }
 
 bool PlatformPathExists(const char* pszPath) noexcept {
+  S().fileCalls.push_back(std::string("exists ") + pszPath);
   const std::string key = sim::Normalise(pszPath);
   return S().entries.count(key) != 0;
 }
 
 bool PlatformCreateDirectory(const char* pszPath) noexcept {
+  S().fileCalls.push_back(std::string("mkdir ") + pszPath);
   const std::string key = sim::Normalise(pszPath);
+  if (key == S().race) {
+    S().race.clear();
+    S().entries[key] = sim::Entry{true, ""};
+  }
   if (S().entries.count(key) || sim::IsDrive(key) || !sim::FolderExists(sim::Parent(key)))
     return false;
   S().entries[key] = sim::Entry{true, ""};
@@ -203,6 +219,7 @@ bool PlatformCreateDirectory(const char* pszPath) noexcept {
 }
 
 bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept {
+  S().fileCalls.push_back(std::string("copy ") + pszSource + " " + pszTarget);
   const sim::Entry* source = sim::Find(pszSource);
   const std::string target = sim::Normalise(pszTarget);
   if (!source || source->folder || S().entries.count(target) ||
@@ -227,4 +244,7 @@ intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
   return 42;
 }
 
-void PlatformMessageBox(const char* pszText) noexcept { S().boxes.push_back(pszText); }
+void PlatformMessageBox(const char* pszText, unsigned nCodePage) noexcept {
+  S().boxes.push_back(pszText);
+  S().boxCodePage = int(nCodePage);
+}

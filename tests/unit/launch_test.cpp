@@ -30,6 +30,19 @@ class LaunchTest : public SimTest {
 
 using Strings = std::vector<std::string>;
 
+// The calls that prepare a fresh project, paths exactly as they must be
+// passed; base ends in its separator.
+Strings PreparationCalls(const std::string& base, const std::string& name) {
+  const std::string dir = base + "3d";
+  return {"exists " + dir,
+          "mkdir " + dir,
+          "copy d:\\tolvern4\\3d\\2006.hvq " + dir + "\\" + name + ".hvq",
+          "exists " + dir + "\\images",
+          "mkdir " + dir + "\\images",
+          "exists " + dir + "\\treepics",
+          "mkdir " + dir + "\\treepics"};
+}
+
 TEST_F(LaunchTest, FreshProjectIsSeededOnceAndItsDocumentOpened) {
   sim::AddFile("C:\\work\\bridge\\deck.hvq", "doc");
   StartVRAN3D("C:\\work\\bridge", "deck");
@@ -39,6 +52,7 @@ TEST_F(LaunchTest, FreshProjectIsSeededOnceAndItsDocumentOpened) {
                      "c:\\work\\bridge\\3d\\treepics\\", "c:\\work\\bridge\\deck.hvq",
                      "d:\\tolvern4\\", "d:\\tolvern4\\3d\\", "d:\\tolvern4\\3d\\2006.hvq"}));
   EXPECT_EQ(sim::Contents("C:\\work\\bridge\\3d\\deck.hvq"), kTemplateBytes);
+  EXPECT_EQ(sim::FileCalls(), PreparationCalls("C:\\work\\bridge\\", "deck"));
   EXPECT_EQ(Opened(), Strings{"C:\\work\\bridge\\deck.hvq"});
   EXPECT_TRUE(sim::MessageBoxes().empty());
 
@@ -70,6 +84,37 @@ TEST_F(LaunchTest, MissingWorkingFolderCreatesNothingAndShowsOneMessage) {
   EXPECT_EQ(sim::FileSystemWrites(), 0);
   EXPECT_EQ(Opened(), Strings{"C:\\missing\\deck.hvq"});
   EXPECT_EQ(sim::MessageBoxes(), Strings{kOpenFailed});
+  EXPECT_EQ(sim::MessageBoxCodePage(), 936);
+}
+
+// Nothing is written for a name that is not a plain file name, nor for an
+// empty working folder, nor once another process has put something at
+// folder\3d; the launch goes on in every case.
+TEST_F(LaunchTest, NothingIsWrittenOutsideTheProject) {
+  for (const char* name : {"..\\..\\evil", "../../fwd", "sub\\deep", "C:\\abs", "deck:alt"}) {
+    StartVRAN3D("C:\\work\\bridge", name);
+    StartVRAN3D("", "deck");
+  }
+  EXPECT_TRUE(sim::FileCalls().empty());
+  EXPECT_EQ(sim::ShellRequests().size(), 10u);
+
+  sim::RaceOnCreate("C:\\work\\bridge\\3d");
+  StartVRAN3D("C:\\work\\bridge", "deck");
+  EXPECT_EQ(sim::FileCalls(), (Strings{"exists C:\\work\\bridge\\3d", "mkdir C:\\work\\bridge\\3d",
+                                       "exists C:\\work\\bridge\\3d"}));
+  EXPECT_EQ(sim::FileSystemWrites(), 0);
+
+  // A GBK character whose trail byte has the value of a backslash, and
+  // the names "." and "..", are plain names: each is prepared.
+  sim::SetCodePage(936);
+  const std::string names[] = {"\x81\\", ".", ".."};
+  for (const std::string& name : names) {
+    sim::Reset();
+    sim::SetCodePage(936);
+    sim::AddFolder("C:\\p");
+    StartVRAN3D("C:\\p", name.c_str());
+    EXPECT_EQ(sim::FileCalls(), PreparationCalls("C:\\p\\", name)) << name;
+  }
 }
 
 TEST_F(LaunchTest, NoProgramForTheTypeShowsTheMessage) {
@@ -104,7 +149,7 @@ TEST_F(LaunchTest, DocumentPathEndsInTheExtensionOnce) {
 
 TEST_F(LaunchTest, TrailingBackslashIsPassedOnUnchanged) {
   StartVRAN3D("C:\\work\\bridge\\", "deck");
-  EXPECT_TRUE(sim::IsFile("C:\\work\\bridge\\3d\\deck.hvq"));
+  EXPECT_EQ(sim::FileCalls(), PreparationCalls("C:\\work\\bridge\\\\", "deck"));
   EXPECT_EQ(Opened(), Strings{"C:\\work\\bridge\\\\deck.hvq"});
 }
 
@@ -144,8 +189,10 @@ TEST_F(LaunchTest, OutOfMemoryAtEveryAllocationIsQuietAndHarmless) {
     EXPECT_LE(sim::LiveAllocations(), 1) << "allocation " << k;
     EXPECT_EQ(sim::Contents(kTemplate), kTemplateBytes);
     EXPECT_EQ(sim::Contents("C:\\work\\bridge\\deck.hvq"), "doc");
-    if (sim::IsFile("C:\\work\\bridge\\3d\\deck.hvq")) {
+    if (sim::IsFolder("C:\\work\\bridge\\3d")) {  // never half prepared
       EXPECT_EQ(sim::Contents("C:\\work\\bridge\\3d\\deck.hvq"), kTemplateBytes);
+      EXPECT_TRUE(sim::IsFolder("C:\\work\\bridge\\3d\\images"));
+      EXPECT_TRUE(sim::IsFolder("C:\\work\\bridge\\3d\\treepics"));
     }
     EXPECT_TRUE(sim::MessageBoxes().empty());
     if (!failed) {
