@@ -1,16 +1,45 @@
 # The DLL, its console host and the end-to-end tests, for 32-bit Windows.
 # libgcc and libstdc++ are linked in: the DLL imports system DLLs only.
 set(HVQ_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+enable_language(RC)
+find_program(HVQ_CLANGXX clang++ REQUIRED)
+find_program(HVQ_LLD_LINK lld-link REQUIRED)
+find_program(HVQ_DLLTOOL llvm-dlltool REQUIRED)
 
+# The DLL is compiled and linked by clang and lld (cmake/clang-mingw), which
+# write its PDB beside it; everything else is built by the mingw-w64 GCC.
 add_library(hvqlaunch SHARED
   ${HVQ_CORE_SOURCES}
   platform/win32_platform.cpp
   platform/win32_dllmain.cpp
-  launch/hvqlaunch.def)
-set_target_properties(hvqlaunch PROPERTIES PREFIX "" IMPORT_PREFIX "")
+  launch/hvqlaunch.def
+  launch/hvqlaunch.rc)
+set(HVQ_PDB ${CMAKE_BINARY_DIR}/hvqlaunch.pdb)
+set_target_properties(hvqlaunch PROPERTIES PREFIX "" IMPORT_PREFIX "lib"
+  CXX_COMPILER_LAUNCHER ${CMAKE_SOURCE_DIR}/cmake/clang-mingw
+  RULE_LAUNCH_LINK ${CMAKE_SOURCE_DIR}/cmake/clang-mingw)
+target_compile_definitions(hvqlaunch PRIVATE HVQLAUNCH_BUILDING)
 target_compile_options(hvqlaunch PRIVATE ${HVQ_LIBRARY_FLAGS} -ffunction-sections -fdata-sections)
-target_link_options(hvqlaunch PRIVATE ${HVQ_STATIC_RUNTIME} -s -Wl,--gc-sections)
+target_link_options(hvqlaunch PRIVATE ${HVQ_STATIC_RUNTIME} -Wl,--gc-sections -Wl,--pdb=${HVQ_PDB}
+  -Wl,-Xlink=/pdbaltpath:hvqlaunch.pdb)
 target_link_libraries(hvqlaunch PRIVATE shell32 user32)
+target_include_directories(hvqlaunch INTERFACE $<INSTALL_INTERFACE:include>)
+
+# The exports by name and ordinal alone, for hosts that make their own
+# import library, and the MSVC-style import library made from them.
+file(READ ${CMAKE_SOURCE_DIR}/launch/hvqlaunch.def HVQ_DEF)
+string(REGEX REPLACE " = [A-Za-z0-9_]+" "" HVQ_DEF "${HVQ_DEF}")
+file(WRITE ${CMAKE_BINARY_DIR}/dist-def/hvqlaunch.def "${HVQ_DEF}")
+set(HVQ_MSVC_LIB ${CMAKE_BINARY_DIR}/hvqlaunch.lib)
+add_custom_command(OUTPUT ${HVQ_MSVC_LIB}
+  COMMAND ${HVQ_DLLTOOL} -m i386 -d ${CMAKE_BINARY_DIR}/dist-def/hvqlaunch.def -l ${HVQ_MSVC_LIB}
+  DEPENDS ${CMAKE_SOURCE_DIR}/launch/hvqlaunch.def)
+add_custom_target(hvqlaunch_msvc_lib ALL DEPENDS ${HVQ_MSVC_LIB})
+# The same library serves MinGW: the one lld writes marks the names to lose
+# their first character, which for "?" names breaks them.
+add_dependencies(hvqlaunch hvqlaunch_msvc_lib)
+add_custom_command(TARGET hvqlaunch POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy ${HVQ_MSVC_LIB} $<TARGET_LINKER_FILE:hvqlaunch>)
 
 # End-to-end tests: Windows programs run under Wine on a virtual display,
 # one at a time since they share one Wine prefix and drive d:.
@@ -34,11 +63,13 @@ hvq_wine_test(e2e_detect 120 $<TARGET_FILE:detect_e2e>)
 hvq_wine_test(e2e_detect_gbk 120 $<TARGET_FILE:detect_e2e> gbk)
 set_tests_properties(e2e_detect_gbk PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
 
-add_test(NAME dll_check COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll $<TARGET_FILE:hvqlaunch>)
+add_test(NAME dll_check COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll $<TARGET_FILE:hvqlaunch> ${HVQ_PDB})
 
 # The console host and the sample viewer registered for ".hvq".
-hvq_windows_program(hvqlaunch_host tools/hvqlaunch.cpp)
+hvq_windows_program(hvqlaunch_host tools/console_host.cpp launch/hvqlaunch.rc)
 set_target_properties(hvqlaunch_host PROPERTIES OUTPUT_NAME hvqlaunch)
+target_compile_definitions(hvqlaunch_host PRIVATE HVQ_RC_CONSOLE_HOST)
+target_link_libraries(hvqlaunch_host PRIVATE version shlwapi)
 hvq_windows_program(hvqviewer tools/hvqviewer.cpp)
 target_link_options(hvqviewer PRIVATE -mwindows)
 
@@ -47,36 +78,6 @@ add_dependencies(launch_e2e hvqlaunch hvqviewer)
 hvq_wine_test(e2e_launch 240 $<TARGET_FILE:launch_e2e>)
 set_tests_properties(e2e_launch PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
 hvq_wine_test(e2e_launch_cp1252 60 $<TARGET_FILE:launch_e2e> cp1252)
-
-# A host built the original way: the MSVC C++ ABI (clang for the
-# i686-pc-windows-msvc target, lld-link), passing its own CString by value
-# to the operations imported by their decorated names.
-find_program(HVQ_CLANGXX clang++ REQUIRED)
-find_program(HVQ_LLD_LINK lld-link REQUIRED)
-find_program(HVQ_DLLTOOL llvm-dlltool REQUIRED)
-set(msvc_src ${CMAKE_SOURCE_DIR}/tests/e2e/msvc)
-set(msvc_out ${CMAKE_BINARY_DIR}/msvc)
-set(msvc_libs)
-foreach(lib kernel32 user32 hvqlaunch)
-  set(kill_at -k)
-  if(lib STREQUAL hvqlaunch)
-    set(kill_at)
-  endif()
-  add_custom_command(OUTPUT ${msvc_out}/${lib}.lib
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${msvc_out}
-    COMMAND ${HVQ_DLLTOOL} -m i386 ${kill_at} -d ${msvc_src}/${lib}.def -l ${msvc_out}/${lib}.lib
-    DEPENDS ${msvc_src}/${lib}.def)
-  list(APPEND msvc_libs ${msvc_out}/${lib}.lib)
-endforeach()
-add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/msvc_host.exe
-  COMMAND ${HVQ_CLANGXX} --target=i686-pc-windows-msvc -O1 -fno-exceptions -fno-rtti
-          -ffreestanding -fno-builtin -Wall -Wextra -Werror
-          -c ${msvc_src}/host.cpp -o ${msvc_out}/host.obj
-  COMMAND ${HVQ_LLD_LINK} /nologo /entry:HostMain /subsystem:console /nodefaultlib
-          /out:${CMAKE_BINARY_DIR}/msvc_host.exe ${msvc_out}/host.obj ${msvc_libs}
-  DEPENDS ${msvc_src}/host.cpp ${msvc_libs})
-add_custom_target(msvc_host ALL DEPENDS ${CMAKE_BINARY_DIR}/msvc_host.exe hvqlaunch)
-hvq_wine_test(e2e_msvc_host 60 ${CMAKE_BINARY_DIR}/msvc_host.exe)
 
 hvq_wine_test(e2e_host_cli 120 ${CMAKE_SOURCE_DIR}/tests/e2e/host-cli ${CMAKE_BINARY_DIR})
 set_property(TEST e2e_host_cli APPEND PROPERTY ENVIRONMENT "HVQ_BUILD_DIR=${CMAKE_BINARY_DIR}")
@@ -104,3 +105,37 @@ foreach(b detect_bench launch_bench)
   target_link_options(${b} PRIVATE ${HVQ_STATIC_RUNTIME})
   add_dependencies(${b} hvqlaunch hvqviewer empty_dll)
 endforeach()
+
+# The release package (scripts/package): cmake --install, or CPack's ZIP.
+include(CMakePackageConfigHelpers)
+install(TARGETS hvqlaunch EXPORT hvqlaunchTargets RUNTIME DESTINATION bin ARCHIVE DESTINATION lib)
+install(FILES ${HVQ_PDB} DESTINATION bin)
+install(TARGETS hvqlaunch_host RUNTIME DESTINATION bin)
+install(FILES ${HVQ_INCLUDE_DIR}/hvqlaunch.h DESTINATION include)
+install(FILES ${HVQ_MSVC_LIB} ${CMAKE_BINARY_DIR}/dist-def/hvqlaunch.def DESTINATION lib)
+install(EXPORT hvqlaunchTargets NAMESPACE hvqlaunch:: DESTINATION lib/cmake/hvqlaunch)
+file(WRITE ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
+  "# hvqlaunch::hvqlaunch: the DLL in bin/, its import library and header.\n"
+  "include(\"\${CMAKE_CURRENT_LIST_DIR}/hvqlaunchTargets.cmake\")\n")
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
+  ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake DESTINATION lib/cmake/hvqlaunch)
+install(FILES README.md CHANGELOG.md LICENSE DESTINATION share/doc/hvqlaunch)
+install(TARGETS hvqviewer RUNTIME DESTINATION share/hvqlaunch/samples)
+install(FILES tools/demo/2006.hvq DESTINATION share/hvqlaunch/samples)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME hvqlaunch)
+set(CPACK_PACKAGE_VENDOR "The hvqlaunch developers")
+set(CPACK_PACKAGE_FILE_NAME hvqlaunch-${PROJECT_VERSION}-win32)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_SOURCE_DIR}/build/dist)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
+
+# The installed tree as a host author gets it: its files, the version
+# resource, the PDB, and hosts of both toolchains and a CMake project built
+# against it alone, run under Wine.
+hvq_wine_test(e2e_package 240 ${CMAKE_SOURCE_DIR}/tests/e2e/package-hosts ${CMAKE_BINARY_DIR}
+  ${PROJECT_VERSION})
+set_property(TEST e2e_package APPEND PROPERTY ENVIRONMENT "HVQ_BUILD_DIR=${CMAKE_BINARY_DIR}")

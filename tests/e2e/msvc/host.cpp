@@ -1,7 +1,8 @@
 // A host built the way the DLL's original hosts were: the MSVC C++ ABI,
 // its own reference-counted CString passed by value (the caller copies,
 // the callee destroys), and the two operations imported by their decorated
-// names. Freestanding: no C runtime, only KERNEL32 and USER32.
+// names, through the package's header and import library. Freestanding:
+// no C runtime, only KERNEL32 and USER32.
 
 extern "C" {
 __declspec(dllimport) int __stdcall CreateDirectoryA(const char* path, void* security);
@@ -71,8 +72,9 @@ class CString {
   char* m_pchData;
 };
 
-__declspec(dllimport) int CheckPrjOpened(const char* name);
-__declspec(dllimport) void StartVRAN3D(CString folder, CString name);
+// The package's header declares the two operations for such a host.
+#define HVQ_HOST_HAS_CSTRING
+#include "hvqlaunch.h"
 
 namespace {
 
