@@ -72,29 +72,13 @@ int main() {
              "<= 1.05");
 
   // What 10,000 cycles leave behind, each with a search for the DLL.
-  long grown[2];
-  int opened[2];
-  for (int k = 0; k < 2; ++k) {
-    const std::string& path = k == 0 ? dll : empty;
-    const auto cycle = [&] {
-      HMODULE module = LoadLibraryA(path.c_str());
-      auto check = reinterpret_cast<HvqCheckPrjOpenedProc>(
-          reinterpret_cast<void*>(GetProcAddress(module, HVQ_CHECKPRJOPENED_NAME)));
-      if (check) check("cycle");
-      FreeLibrary(module);
-    };
-    for (int i = 0; i < 100; ++i) cycle();
-    const SIZE_T bytes = e2e::PrivateBytes();
-    const int handles = e2e::HandleCount();
-    for (int i = 0; i < 10000; ++i) cycle();
-    grown[k] = long(e2e::PrivateBytes()) - long(bytes);
-    opened[k] = e2e::HandleCount() - handles;
-  }
+  const e2e::Residue mine = e2e::LoadCallUnload(dll, 10000);
+  const e2e::Residue none = e2e::LoadCallUnload(empty, 10000);
   printf(
       "| 10,000 cycles of LoadLibraryA, a call, FreeLibrary: committed private memory and "
       "handles afterwards | hvqlaunch.dll: %+ld bytes, %+d handles | empty DLL: %+ld bytes, "
       "%+d handles | | as the empty DLL |\n",
-      grown[0], opened[0], grown[1], opened[1]);
+      mine.bytes, mine.handles, none.bytes, none.handles);
   e2e::RegisterViewer(false);
   return 0;
 }

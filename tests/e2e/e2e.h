@@ -75,19 +75,18 @@ inline Hvq LoadHvq() {
   return hvq;
 }
 
-// A top-level window of this thread. The title is set after creation:
-// creation cuts titles at 64 KiB, setting them does not.
-inline HWND MakeWindow(const std::string& title, bool visible) {
-  static ATOM atom = 0;
-  if (!atom) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "HvqTestWindow";
-    atom = RegisterClassA(&wc);
-  }
-  HWND hwnd = CreateWindowExA(0, "HvqTestWindow", "", WS_OVERLAPPEDWINDOW, 10, 10, 320, 120,
-                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+// A top-level window of this thread, of a class with the given procedure
+// (registered on first use). The title is set after creation: creation
+// cuts titles at 64 KiB, setting them does not.
+inline HWND MakeWindow(const std::string& title, bool visible,
+                       const char* className = "HvqTestWindow", WNDPROC proc = DefWindowProcA) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = className;
+  RegisterClassA(&wc);  // fails harmlessly once the class exists
+  HWND hwnd = CreateWindowExA(0, className, "", WS_OVERLAPPEDWINDOW, 10, 10, 320, 120, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
   SetWindowTextA(hwnd, title.c_str());
   if (visible) ShowWindow(hwnd, SW_SHOW);
   return hwnd;
@@ -126,6 +125,28 @@ inline int HandleCount() {
   for (ULONG_PTR h = 4; h < 0x10000; h += 4)
     if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) ++count;
   return count;
+}
+
+// What cycles of LoadLibraryA, a search (when the DLL exports one) and
+// FreeLibrary leave behind, counted after 100 cycles to settle.
+struct Residue {
+  long bytes;
+  int handles;
+};
+
+inline Residue LoadCallUnload(const std::string& path, int cycles) {
+  const auto cycle = [&] {
+    HMODULE module = LoadLibraryA(path.c_str());
+    auto check = reinterpret_cast<HvqCheckPrjOpenedProc>(
+        reinterpret_cast<void*>(GetProcAddress(module, HVQ_CHECKPRJOPENED_NAME)));
+    if (check) check("cycle");
+    FreeLibrary(module);
+  };
+  for (int i = 0; i < 100; ++i) cycle();
+  const SIZE_T bytes = PrivateBytes();
+  const int handles = HandleCount();
+  for (int i = 0; i < cycles; ++i) cycle();
+  return {long(PrivateBytes()) - long(bytes), HandleCount() - handles};
 }
 
 // A unique word for this run, so that no other window on the desktop can

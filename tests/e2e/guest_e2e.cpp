@@ -33,18 +33,8 @@ LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 HWND MakeProbe(const std::string& title, bool liar) {
-  static ATOM atom = 0;
-  if (!atom) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ProbeProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "HvqProbeWindow";
-    atom = RegisterClassA(&wc);
-  }
-  HWND hwnd = CreateWindowExA(0, "HvqProbeWindow", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                              nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND hwnd = MakeWindow(title, false, "HvqProbeWindow", ProbeProc);
   if (liar) SetPropA(hwnd, "liar", reinterpret_cast<HANDLE>(1));
-  SetWindowTextA(hwnd, title.c_str());
   g_textMessages = 0;
   return hwnd;
 }
@@ -145,20 +135,9 @@ void LoadUnload(int cycles) {
   // As in a host with a user interface, the shell stays loaded between
   // cycles; only the DLL itself comes and goes.
   HMODULE shell = LoadLibraryA("shell32.dll");
-  const std::string dll = ExeDir() + "hvqlaunch.dll";
-  const auto cycle = [&] {
-    HMODULE module = LoadLibraryA(dll.c_str());
-    auto check = reinterpret_cast<HvqCheckPrjOpenedProc>(
-        reinterpret_cast<void*>(GetProcAddress(module, HVQ_CHECKPRJOPENED_NAME)));
-    if (check) check("cycle");
-    FreeLibrary(module);
-  };
-  for (int i = 0; i < 100; ++i) cycle();
-  const SIZE_T bytes = PrivateBytes();
-  const int handles = HandleCount();
-  for (int i = 0; i < cycles; ++i) cycle();
-  const long grown = long(PrivateBytes()) - long(bytes);
-  const int opened = HandleCount() - handles;
+  const Residue left = LoadCallUnload(ExeDir() + "hvqlaunch.dll", cycles);
+  const long grown = left.bytes;
+  const int opened = left.handles;
   printf("   after %d more cycles: %+ld bytes, %+d handles\n", cycles, grown, opened);
   CHECK(grown <= 64 * 1024);
   CHECK(opened <= 0);
