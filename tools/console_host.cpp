@@ -82,9 +82,19 @@ bool Exists(const std::string& path, bool* folder = nullptr, ULONGLONG* size = n
   return true;
 }
 
-// The same rules as the DLL's, for the report.
+// The same rules as the DLL's, for the report: the searched name, and
+// whether the name is one the preparation accepts (no "\\", "/" or ":",
+// on whole characters of the ANSI code page).
 std::string WithExtension(const std::string& name) {
   return name.find(".hvq") == std::string::npos ? name + ".hvq" : name;
+}
+
+bool IsPlainFileName(const std::string& name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (name[i] == '\\' || name[i] == '/' || name[i] == ':') return false;
+    if (IsDBCSLeadByte(BYTE(name[i])) && i + 1 < name.size()) ++i;
+  }
+  return true;
 }
 
 struct Shown {
@@ -126,7 +136,7 @@ int Doctor(HvqCheckPrjOpenedProc CheckPrjOpened, const std::string& folder,
     printf("missing: a new project's 3d folder would get no copy\n");
 
   const std::string dir = folder + "\\3d";
-  const bool plain = !folder.empty() && name.find_first_of("\\/:") == std::string::npos;
+  const bool plain = !folder.empty() && IsPlainFileName(name);
   if (!plain) {
     printf("preparation: none (%s)\n",
            folder.empty() ? "the working folder is empty" : "the name is not a plain file name");
