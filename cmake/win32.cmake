@@ -2,8 +2,7 @@
 # libgcc and libstdc++ are linked in: the DLL imports system DLLs only.
 set(HVQ_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 enable_language(RC)
-find_program(HVQ_CLANGXX clang++ REQUIRED)
-find_program(HVQ_LLD_LINK lld-link REQUIRED)
+find_program(HVQ_CLANGXX clang++ REQUIRED)  # the DLL's compiler, through cmake/clang-mingw
 find_program(HVQ_DLLTOOL llvm-dlltool REQUIRED)
 
 # The DLL is compiled and linked by clang and lld (cmake/clang-mingw), which

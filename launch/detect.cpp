@@ -46,6 +46,6 @@ int CheckPrjOpened(const char* pszName, bool* pbOutOfMemory) {
   PrjSearch search = {g_strPrjName, {}, 0, g_strPrjName.IsOutOfMemory()};
   if (!search.bOutOfMemory) PlatformEnumWindows(EnumPrjWindowProc, intptr_t(&search));
   if (pbOutOfMemory) *pbOutOfMemory = search.bOutOfMemory;
-  g_nPrjOpened = search.bOutOfMemory ? 0 : search.nOpened;
+  g_nPrjOpened = search.nOpened;  // a search cut short found nothing
   return g_nPrjOpened;
 }

@@ -174,8 +174,7 @@ int FindOnCharacterStart(const char* pText, size_t nText, const char* pSub, size
 
   // Each candidate costs a memchr call, counted as 16 bytes, and the bytes
   // compared; once that is more than the bytes passed, the pattern's first
-  // byte is too common here. A pattern of one byte never
-  // needs more.
+  // byte is too common here. A pattern of one byte never needs more.
   const size_t nLast = nText - nSub;  // the last possible start
   size_t iFrom = 0;
   size_t nWork = 0;
@@ -185,15 +184,9 @@ int FindOnCharacterStart(const char* pText, size_t nText, const char* pSub, size
     if (!pHit) return -1;
     const size_t iHit = size_t(static_cast<const Byte*>(pHit) - y);
     iFrom = iHit + 1;
-    size_t k = 1;
-    while (k < nSub && k < 16 && y[iHit + k] == x[k]) ++k;
-    bool bMatch = k == nSub;
-    if (k == 16) {
-      bMatch = memcmp(y + iHit + 16, x + 16, nSub - 16) == 0;
-      k = nSub;
-    }
+    const size_t k = Mismatch(x, y + iHit, 1, nSub);
     nWork += 16 + k;
-    if (bMatch && starts.At(iHit)) return int(iHit);
+    if (k == nSub && starts.At(iHit)) return int(iHit);
   }
   return -1;
 }

@@ -100,11 +100,12 @@ bool IsPlainFileName(const std::string& name) {
 struct Shown {
   std::string needle;
   int count = 0;
+  std::vector<WCHAR> wide = std::vector<WCHAR>(1 << 16);  // one title at a time
 };
 
 BOOL CALLBACK ReportWindow(HWND hwnd, LPARAM lParam) {
   Shown* shown = reinterpret_cast<Shown*>(lParam);
-  std::vector<WCHAR> wide(1 << 16);
+  std::vector<WCHAR>& wide = shown->wide;
   const int n = InternalGetWindowText(hwnd, wide.data(), int(wide.size()));
   std::string title(size_t(n) * 2 + 1, '\0');
   title.resize(size_t(WideCharToMultiByte(CP_ACP, 0, wide.data(), n, &title[0], int(title.size()),
