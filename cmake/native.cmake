@@ -46,6 +46,10 @@ add_executable(unit_tests
 target_link_libraries(unit_tests PRIVATE hvq_sim GTest::gtest_main)
 gtest_discover_tests(unit_tests PROPERTIES TIMEOUT 60)
 
+# What scripts/setup decides, with stand-ins for the package tools.
+add_test(NAME setup_decisions COMMAND ${CMAKE_SOURCE_DIR}/tests/setup-decisions)
+set_tests_properties(setup_decisions PROPERTIES TIMEOUT 30)
+
 add_executable(find_bench bench/find_bench.cpp)
 target_link_libraries(find_bench PRIVATE hvq_sim)
 
