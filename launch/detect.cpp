@@ -4,9 +4,10 @@ namespace {
 
 // One search: the name it looks for and the title it looks at live with
 // the call, so that searches on other threads never share them.
+template <typename TChar>
 struct PrjSearch {
-  CString strName;
-  PlatformTitle title;
+  CStringOf<TChar> strName;
+  PlatformTitle<TChar> title;
   int32_t nOpened;
   bool bOutOfMemory;
 };
@@ -23,8 +24,9 @@ class LockGuard {
 
 // A window shows the project when its title contains the document name
 // and the first occurrence does not stand at the very start of the title.
+template <typename TChar>
 int EnumPrjWindowProc(PlatformWindow hWnd, intptr_t lParam) {
-  PrjSearch& search = *reinterpret_cast<PrjSearch*>(lParam);
+  PrjSearch<TChar>& search = *reinterpret_cast<PrjSearch<TChar>*>(lParam);
   if (!PlatformGetWindowText(hWnd, search.title)) {
     search.bOutOfMemory = true;
     return 0;
@@ -38,14 +40,19 @@ int EnumPrjWindowProc(PlatformWindow hWnd, intptr_t lParam) {
 
 // Nothing waits while the lock is held: titles are read without a message,
 // so no other thread is waited for and no window procedure can call in.
-int CheckPrjOpened(const char* pszName, bool* pbOutOfMemory) {
+template <typename TChar>
+int CheckPrjOpened(const TChar* pszName, bool* pbOutOfMemory) {
   LockGuard lock;
+  CStringOf<TChar>& strPrjName = PrjName(TChar());
   g_nPrjOpened = 0;
-  g_strPrjName = pszName;
-  if (g_strPrjName.Find(c_szHvqExt) == -1) g_strPrjName += c_szHvqExt;
-  PrjSearch search = {g_strPrjName, {}, 0, g_strPrjName.IsOutOfMemory()};
-  if (!search.bOutOfMemory) PlatformEnumWindows(EnumPrjWindowProc, intptr_t(&search));
+  strPrjName = pszName;
+  if (strPrjName.Find(c_szHvqExt<TChar>) == -1) strPrjName += c_szHvqExt<TChar>;
+  PrjSearch<TChar> search = {strPrjName, {}, 0, strPrjName.IsOutOfMemory()};
+  if (!search.bOutOfMemory) PlatformEnumWindows(EnumPrjWindowProc<TChar>, intptr_t(&search));
   if (pbOutOfMemory) *pbOutOfMemory = search.bOutOfMemory;
   g_nPrjOpened = search.nOpened;  // a search cut short found nothing
   return g_nPrjOpened;
 }
+
+template int CheckPrjOpened(const char*, bool*);
+template int CheckPrjOpened(const WideChar*, bool*);

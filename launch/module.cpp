@@ -1,12 +1,12 @@
 #include "launch.h"
 
 // Constant-initialised: loading the library allocates nothing. The runtime
-// releases g_strPrjName's buffer when the library unloads.
-static CStringLiteral<12> s_templateRoot = MakeCStringLiteral("d:\\tolvern4");
+// releases the searched names' buffers when the library unloads.
+static CStringLiteral<char, 12> s_templateRoot = MakeCStringLiteral<char>("d:\\tolvern4");
+static CStringLiteral<WideChar, 12> s_templateRootW = MakeCStringLiteral<WideChar>("d:\\tolvern4");
 
 CString g_strPrjName;
+CStringW g_strPrjNameW;
 int32_t g_nPrjOpened = 0;
 CString g_strTemplateRoot(s_templateRoot);
-
-const char c_szHvqExt[] = ".hvq";
-const char c_szSep[] = "\\";
+CStringW g_strTemplateRootW(s_templateRootW);

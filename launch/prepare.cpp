@@ -4,12 +4,12 @@
 // stream mark. Characters are walked whole, since a trail byte of the code
 // page may have the value of a backslash. "." and ".." are plain here: the
 // copy's name always gets the extension appended.
-static bool IsPlainFileName(const CString& strName) {
-  const char* const pch = strName;
-  for (int i = 0; i < strName.GetLength(); ++i) {
-    const unsigned char ch = static_cast<unsigned char>(pch[i]);
-    if (ch == '\\' || ch == '/' || ch == ':') return false;
-    if (ch >= 0x80 && PlatformIsLeadByte(ch) && i + 1 < strName.GetLength()) ++i;
+template <typename TChar>
+static bool IsPlainFileName(const CStringOf<TChar>& strName) {
+  const TChar* const pch = strName;
+  const size_t nLength = size_t(strName.GetLength());
+  for (size_t i = 0; i < nLength; i += size_t(CharacterLength(pch + i, nLength - i))) {
+    if (pch[i] == '\\' || pch[i] == '/' || pch[i] == ':') return false;
   }
   return true;
 }
@@ -22,13 +22,15 @@ static bool IsPlainFileName(const CString& strName) {
 // at folder\3d after it was found missing. Every path is built before the
 // first write, so that running out of memory never leaves a project half
 // prepared.
-void PreparePrjFolder(CString strFolder, CString strName) {
+template <typename TChar>
+void PreparePrjFolder(CStringOf<TChar> strFolder, CStringOf<TChar> strName) {
+  typedef CStringOf<TChar> String;
   if (strFolder.IsEmpty() || !IsPlainFileName(strName)) return;
-  const CString strDir = strFolder + c_szSep + "3d";
-  const CString strCopy = strDir + c_szSep + strName + c_szHvqExt;
-  const CString strTemplate = g_strTemplateRoot + "\\3d\\2006.hvq";
-  const CString strImages = strDir + c_szSep + "images";
-  const CString strTreePics = strDir + c_szSep + "treepics";
+  const String strDir = strFolder + c_szSep<TChar> + AsciiText<TChar, 3>("3d");
+  const String strCopy = strDir + c_szSep<TChar> + strName + c_szHvqExt<TChar>;
+  const String strTemplate = TemplateRoot(TChar()) + AsciiText<TChar, 13>("\\3d\\2006.hvq");
+  const String strImages = strDir + c_szSep<TChar> + AsciiText<TChar, 7>("images");
+  const String strTreePics = strDir + c_szSep<TChar> + AsciiText<TChar, 9>("treepics");
   if (strCopy.IsOutOfMemory() || strTemplate.IsOutOfMemory() || strImages.IsOutOfMemory() ||
       strTreePics.IsOutOfMemory())
     return;
@@ -39,3 +41,6 @@ void PreparePrjFolder(CString strFolder, CString strName) {
   if (!PlatformPathExists(strImages)) PlatformCreateDirectory(strImages);
   if (!PlatformPathExists(strTreePics)) PlatformCreateDirectory(strTreePics);
 }
+
+template void PreparePrjFolder(CString, CString);
+template void PreparePrjFolder(CStringW, CStringW);

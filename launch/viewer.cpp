@@ -7,22 +7,24 @@
 static const char c_szOpenFailed[] = "\xb4\xf2\xbf\xaa\xca\xa7\xb0\xdc!";
 static const unsigned c_nOpenFailedCodePage = 936;
 
-// True when the name's last whole character ends in ".hvq": the shell then
+// True when the name's last whole characters are ".hvq": the shell then
 // opens a document of that type and nothing else.
-static bool EndsWithHvqExt(const CString& strName) {
-  const int nExt = int(sizeof(c_szHvqExt) - 1);
-  const int nLength = strName.GetLength();
+template <typename TChar>
+static bool EndsWithHvqExt(const CStringOf<TChar>& strName) {
+  const size_t nExt = 4;
+  const size_t nLength = size_t(strName.GetLength());
   if (nLength < nExt) return false;
-  const char* const pch = strName;
-  if (memcmp(pch + nLength - nExt, c_szHvqExt, size_t(nExt)) != 0) return false;
-  int i = 0;
-  while (i < nLength - nExt) i += PlatformIsLeadByte(static_cast<unsigned char>(pch[i])) ? 2 : 1;
+  const TChar* const pch = strName;
+  if (memcmp(pch + nLength - nExt, c_szHvqExt<TChar>.sz, nExt * sizeof(TChar)) != 0) return false;
+  size_t i = 0;
+  while (i < nLength - nExt) i += size_t(CharacterLength(pch + i, nLength - i));
   return i == nLength - nExt;
 }
 
-void ShellOpenFile(PlatformWindow hWndOwner, const char* pszPath) {
+template <typename TChar>
+void ShellOpenFile(PlatformWindow hWndOwner, const TChar* pszPath) {
   if (!pszPath) return;
-  const intptr_t nResult = PlatformShellExecute(hWndOwner, "open", pszPath);
+  const intptr_t nResult = PlatformShellExecute(hWndOwner, AsciiText<TChar, 5>("open"), pszPath);
   if (int32_t(nResult) <= 32) PlatformMessageBox(c_szOpenFailed, c_nOpenFailedCodePage);
 }
 
@@ -30,14 +32,18 @@ void ShellOpenFile(PlatformWindow hWndOwner, const char* pszPath) {
 // the template copy under folder\3d.
 // When memory runs out nothing is launched: a search that could not finish
 // may have missed the window that shows the project.
-void StartVRAN3D(CString strFolder, CString strName) {
+template <typename TChar>
+void StartVRAN3D(CStringOf<TChar> strFolder, CStringOf<TChar> strName) {
   if (strFolder.IsOutOfMemory() || strName.IsOutOfMemory()) return;
   PreparePrjFolder(strFolder, strName);
   bool bOutOfMemory = false;
-  if (CheckPrjOpened(strName, &bOutOfMemory) != 0 || bOutOfMemory) return;
+  if (CheckPrjOpened<TChar>(strName, &bOutOfMemory) != 0 || bOutOfMemory) return;
 
-  CString strDocument = strFolder + c_szSep + strName;
-  if (!EndsWithHvqExt(strName)) strDocument += c_szHvqExt;
+  CStringOf<TChar> strDocument = strFolder + c_szSep<TChar> + strName;
+  if (!EndsWithHvqExt(strName)) strDocument += c_szHvqExt<TChar>;
   if (strDocument.IsOutOfMemory()) return;
-  ShellOpenFile(nullptr, strDocument);
+  ShellOpenFile<TChar>(nullptr, strDocument);
 }
+
+template void StartVRAN3D(CString, CString);
+template void StartVRAN3D(CStringW, CStringW);

@@ -1,7 +1,9 @@
-// Substring search on whole characters of the ANSI code page.
+// Substring search on whole characters: of the ANSI code page for bytes,
+// of UTF-16 for wide text. One search serves both; only the rule for where
+// a character starts differs.
 //
-// Candidates come first from memchr on the pattern's first byte, which is
-// the fastest way through text where that byte is rare, as in most window
+// Candidates come first from a scan for the pattern's first unit, which is
+// the fastest way through text where that unit is rare, as in most window
 // titles. Where candidates are frequent, or long partial matches make them
 // costly, the search goes on with two-way matching (Crochemore and Perrin,
 // "Two-way string-matching", J. ACM 38(3), 1991): it splits the pattern at
@@ -9,7 +11,7 @@
 // left part backwards, and, for a periodic pattern, remembers how much of
 // the window is already known to match, so that no text byte is compared
 // more than a bounded number of times. A shift table on the window's last
-// two bytes lets it skip ahead in ordinary text.
+// two units lets it skip ahead in ordinary text.
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -21,13 +23,39 @@ namespace {
 
 typedef unsigned char Byte;
 
+// The units compared: unsigned, so that both orders of MaximalSuffix are
+// the units' own.
+template <typename TChar>
+struct UnitOf {
+  typedef TChar type;
+};
+template <>
+struct UnitOf<char> {
+  typedef unsigned char type;
+};
+
+const Byte* FindUnit(const Byte* p, Byte u, size_t n) noexcept {
+  return static_cast<const Byte*>(memchr(p, u, n));
+}
+
+template <typename TUnit>
+const TUnit* FindUnit(const TUnit* p, TUnit u, size_t n) noexcept {
+  for (const TUnit* const pEnd = p + n; p != pEnd; ++p)
+    if (*p == u) return p;
+  return nullptr;
+}
+
 // Tells whether a hit starts a character. Walking back from it over bytes
 // that could lead a double-byte character, the first byte that cannot (or
 // a position already known to start a character) ends a character, and
 // the bytes in between pair up: the hit starts one when their count is
 // even. A hit that does not is a trail byte, so the next byte starts one.
 // Hits are asked about in increasing order, so no byte is walked twice.
-class CharacterStarts {
+template <typename TUnit>
+class CharacterStarts;
+
+template <>
+class CharacterStarts<Byte> {
  public:
   explicit CharacterStarts(const Byte* pText) noexcept : m_pText(pText) {}
   bool At(size_t iHit) noexcept {
@@ -44,14 +72,30 @@ class CharacterStarts {
   size_t m_iKnown = 0;
 };
 
+// In UTF-16 a hit starts a character unless it is the low half of a
+// surrogate pair.
+template <typename TUnit>
+class CharacterStarts {
+ public:
+  explicit CharacterStarts(const TUnit* pText) noexcept : m_pText(pText) {}
+  bool At(size_t iHit) noexcept {
+    return iHit == 0 || (m_pText[iHit] & 0xFC00) != 0xDC00 ||
+           (m_pText[iHit - 1] & 0xFC00) != 0xD800;
+  }
+
+ private:
+  const TUnit* m_pText;
+};
+
 // The maximal suffix of x[0, m) under the byte order, or under the
 // reverse order: where it starts, and its period.
-size_t MaximalSuffix(const Byte* x, size_t m, bool bReverse, size_t* pPeriod) noexcept {
+template <typename TUnit>
+size_t MaximalSuffix(const TUnit* x, size_t m, bool bReverse, size_t* pPeriod) noexcept {
   size_t iBefore = SIZE_MAX;  // the suffix starts at iBefore + 1
   size_t j = 0, k = 1, p = 1;
   while (j + k < m) {
-    const Byte a = x[j + k];
-    const Byte b = x[iBefore + k];
+    const TUnit a = x[j + k];
+    const TUnit b = x[iBefore + k];
     if (a == b) {
       if (k == p) {
         j += p;
@@ -73,16 +117,21 @@ size_t MaximalSuffix(const Byte* x, size_t m, bool bReverse, size_t* pPeriod) no
   return iBefore + 1;
 }
 
-inline size_t PairHash(const Byte* p) noexcept { return (size_t(p[0]) * 37 + p[1]) & 0xFF; }
+template <typename TUnit>
+inline size_t PairHash(const TUnit* p) noexcept {
+  return (size_t(p[0]) * 37 + p[1]) & 0xFF;
+}
 
 // The first i in [i, iEnd) where a[i] and b[i] differ, or iEnd; eight
 // bytes at a time.
-size_t Mismatch(const Byte* a, const Byte* b, size_t i, size_t iEnd) noexcept {
-  for (; i + 8 <= iEnd; i += 8) {
+template <typename TUnit>
+size_t Mismatch(const TUnit* a, const TUnit* b, size_t i, size_t iEnd) noexcept {
+  const size_t nStep = 8 / sizeof(TUnit);
+  for (; i + nStep <= iEnd; i += nStep) {
     uint64_t wa, wb;
     memcpy(&wa, a + i, 8);
     memcpy(&wb, b + i, 8);
-    if (wa != wb) return i + size_t(__builtin_ctzll(wa ^ wb) / 8);  // little-endian
+    if (wa != wb) return i + size_t(__builtin_ctzll(wa ^ wb)) / 8 / sizeof(TUnit);  // little-endian
   }
   while (i < iEnd && a[i] == b[i]) ++i;
   return i;
@@ -91,22 +140,24 @@ size_t Mismatch(const Byte* a, const Byte* b, size_t i, size_t iEnd) noexcept {
 // A critical factorisation of x[0, m): the later of the two maximal
 // suffixes, the period of the right part, and whether the whole pattern
 // has that period; if not, the shift after a match of the right part.
-void Factorise(const Byte* x, size_t m, size_t* piSplit, size_t* pnPeriod,
+template <typename TUnit>
+void Factorise(const TUnit* x, size_t m, size_t* piSplit, size_t* pnPeriod,
                bool* pbPeriodic) noexcept {
   size_t nPeriod1, nPeriod2;
   const size_t iSplit1 = MaximalSuffix(x, m, false, &nPeriod1);
   const size_t iSplit2 = MaximalSuffix(x, m, true, &nPeriod2);
   const size_t iSplit = iSplit1 > iSplit2 ? iSplit1 : iSplit2;
   size_t nPeriod = iSplit1 > iSplit2 ? nPeriod1 : nPeriod2;
-  *pbPeriodic = memcmp(x, x + nPeriod, iSplit) == 0;
+  *pbPeriodic = memcmp(x, x + nPeriod, iSplit * sizeof(TUnit)) == 0;
   if (!*pbPeriodic) nPeriod = (iSplit > m - iSplit ? iSplit : m - iSplit) + 1;
   *piSplit = iSplit;
   *pnPeriod = nPeriod;
 }
 
 // Two-way matching of x[0, m) in y[0, n) from offset j on (m >= 2, m <= n).
-int TwoWay(const Byte* y, size_t n, const Byte* x, size_t m, size_t j,
-           CharacterStarts& starts) noexcept {
+template <typename TUnit>
+int TwoWay(const TUnit* y, size_t n, const TUnit* x, size_t m, size_t j,
+           CharacterStarts<TUnit>& starts) noexcept {
   // How far the window may move, by its last two bytes: to the last place
   // in the pattern where a pair of that hash ends; 0 for the pattern's own
   // last pair (or one that shares its hash). The skip loop makes constant
@@ -133,9 +184,9 @@ int TwoWay(const Byte* y, size_t n, const Byte* x, size_t m, size_t j,
       // place where the pattern's last byte stands, as long as that gains
       // more than a step most of the time.
       if (nShortLeaps < 8 && y[j + m - 1] != x[m - 1]) {
-        const void* pLast = memchr(y + j + m, x[m - 1], n - (j + m));
+        const TUnit* pLast = FindUnit(y + j + m, x[m - 1], n - (j + m));
         if (!pLast) return -1;
-        const size_t jNext = size_t(static_cast<const Byte*>(pLast) - y) - (m - 1);
+        const size_t jNext = size_t(pLast - y) - (m - 1);
         if (jNext - j < nMax + 32u) ++nShortLeaps;
         j = jNext;
       } else if (nShift == nMax) {
@@ -164,25 +215,27 @@ int TwoWay(const Byte* y, size_t n, const Byte* x, size_t m, size_t j,
 
 }  // namespace
 
-int FindOnCharacterStart(const char* pText, size_t nText, const char* pSub, size_t nSub,
+template <typename TChar>
+int FindOnCharacterStart(const TChar* pText, size_t nText, const TChar* pSub, size_t nSub,
                          size_t nQuickWork) noexcept {
+  typedef typename UnitOf<TChar>::type Unit;
   if (nSub > nText || nText > size_t(INT_MAX)) return -1;
   if (nSub == 0) return 0;
-  const Byte* const y = reinterpret_cast<const Byte*>(pText);
-  const Byte* const x = reinterpret_cast<const Byte*>(pSub);
-  CharacterStarts starts(y);
+  const Unit* const y = reinterpret_cast<const Unit*>(pText);
+  const Unit* const x = reinterpret_cast<const Unit*>(pSub);
+  CharacterStarts<Unit> starts(y);
 
-  // Each candidate costs a memchr call, counted as 16 bytes, and the bytes
-  // compared; once that is more than the bytes passed, the pattern's first
-  // byte is too common here. A pattern of one byte never needs more.
+  // Each candidate costs a scan call, counted as 16 units, and the units
+  // compared; once that is more than the units passed, the pattern's first
+  // unit is too common here. A pattern of one unit never needs more.
   const size_t nLast = nText - nSub;  // the last possible start
   size_t iFrom = 0;
   size_t nWork = 0;
   while (iFrom <= nLast) {
     if (nSub > 1 && nWork > nQuickWork + iFrom) return TwoWay(y, nText, x, nSub, iFrom, starts);
-    const void* pHit = memchr(y + iFrom, x[0], nLast - iFrom + 1);
+    const Unit* pHit = FindUnit(y + iFrom, x[0], nLast - iFrom + 1);
     if (!pHit) return -1;
-    const size_t iHit = size_t(static_cast<const Byte*>(pHit) - y);
+    const size_t iHit = size_t(pHit - y);
     iFrom = iHit + 1;
     const size_t k = Mismatch(x, y + iHit, 1, nSub);
     nWork += 16 + k;
@@ -190,3 +243,7 @@ int FindOnCharacterStart(const char* pText, size_t nText, const char* pSub, size
   }
   return -1;
 }
+
+template int FindOnCharacterStart(const char*, size_t, const char*, size_t, size_t) noexcept;
+template int FindOnCharacterStart(const WideChar*, size_t, const WideChar*, size_t,
+                                  size_t) noexcept;

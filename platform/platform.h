@@ -1,7 +1,9 @@
 // What the launch code needs from its surroundings: windows, files, the
 // shell, the user and memory. One implementation is linked per build: the
 // Win32 one into the DLL, a simulated one into the native unit tests.
-// All text is multibyte, in the process's ANSI code page.
+// Text is either multibyte, in the process's ANSI code page, or UTF-16
+// (WideChar), each with its own overload; the wide ones never pass through
+// a code page.
 #pragma once
 
 #include <cstddef>
@@ -32,30 +34,37 @@ void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) noexcept
 
 // What one search keeps from one window to the next: the title read last
 // and the room the platform reads titles into. Both go with the search.
+template <typename TChar>
 struct PlatformTitle {
-  CString strText;
-  CString strRoom;
+  CStringOf<TChar> strText;
+  CStringW strRoom;
 };
 
 // Reads the window's whole title into title.strText, as the system keeps
 // it: no message reaches the window, so its procedure never runs and its
 // thread may be busy. Empty when the window has none or is gone. False
 // when memory runs out.
-bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle& title) noexcept;
+bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<char>& title) noexcept;
+bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<WideChar>& title) noexcept;
 
 // True when a file or folder of exactly this name exists.
 bool PlatformPathExists(const char* pszPath) noexcept;
+bool PlatformPathExists(const WideChar* pszPath) noexcept;
 
 // One level; fails when the parent is missing or the entry exists.
 bool PlatformCreateDirectory(const char* pszPath) noexcept;
+bool PlatformCreateDirectory(const WideChar* pszPath) noexcept;
 
 // Byte-for-byte copy; never overwrites an existing target.
 bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept;
+bool PlatformCopyFile(const WideChar* pszSource, const WideChar* pszTarget) noexcept;
 
 // The shell carries out pszVerb on pszFile with the type's registered
 // program, in the normal show state. Above 32 is success.
 intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
                               const char* pszFile) noexcept;
+intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
+                              const WideChar* pszFile) noexcept;
 
 // A modal box with one OK button; returns when the user has closed it.
 // The text is multibyte in the code page nCodePage.

@@ -49,23 +49,30 @@ void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) noexcept
 // and sends nothing, whichever thread or process owns it. It reports only
 // what it copied: a read that fills the room may have been cut, so the room
 // doubles until a read leaves some spare. The room is kept for the next
-// window of the same search. The caption is then converted to the ANSI
-// code page, as GetWindowTextA would have given it.
-bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle& title) noexcept {
-  HWND hwnd = reinterpret_cast<HWND>(hWnd);
-  int nRoom = title.strRoom.GetAllocLength() / int(sizeof(WCHAR));
+// window of the same search. Empty when the window has none or is gone;
+// false when memory runs out.
+static bool ReadTitle(HWND hwnd, CStringW& strRoom) noexcept {
+  int nRoom = strRoom.GetAllocLength();
   if (nRoom < 256) nRoom = 256;
-  WCHAR* pwch;
-  int nRead;
   for (;;) {
-    pwch = reinterpret_cast<WCHAR*>(title.strRoom.GetBuffer(nRoom * int(sizeof(WCHAR))));
+    WCHAR* pwch = strRoom.GetBuffer(nRoom);
     if (!pwch) return false;
-    nRead = InternalGetWindowText(hwnd, pwch, nRoom);
-    if (nRead < nRoom - 1) break;
+    const int nRead = InternalGetWindowText(hwnd, pwch, nRoom + 1);
+    if (nRead < nRoom) {
+      strRoom.ReleaseBuffer(nRead > 0 ? nRead : 0);
+      return true;
+    }
     if (nRoom > 0x0FFFFFFF) return false;
     nRoom *= 2;
   }
-  if (nRead <= 0) {
+}
+
+// The caption as GetWindowTextA would have given it, in the ANSI code page.
+bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<char>& title) noexcept {
+  if (!ReadTitle(reinterpret_cast<HWND>(hWnd), title.strRoom)) return false;
+  const WCHAR* pwch = title.strRoom;
+  const int nRead = title.strRoom.GetLength();
+  if (nRead == 0) {
     title.strText = "";
     return true;
   }
@@ -77,17 +84,34 @@ bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle& title) noexcept {
   return true;
 }
 
+// The caption as the system keeps it, read straight into the text.
+bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<WideChar>& title) noexcept {
+  return ReadTitle(reinterpret_cast<HWND>(hWnd), title.strText);
+}
+
 // The exact path, file or folder: no wildcard in it is ever expanded.
 bool PlatformPathExists(const char* pszPath) noexcept {
   return GetFileAttributesA(pszPath) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool PlatformPathExists(const WideChar* pszPath) noexcept {
+  return GetFileAttributesW(pszPath) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool PlatformCreateDirectory(const char* pszPath) noexcept {
   return CreateDirectoryA(pszPath, nullptr) != FALSE;
 }
 
+bool PlatformCreateDirectory(const WideChar* pszPath) noexcept {
+  return CreateDirectoryW(pszPath, nullptr) != FALSE;
+}
+
 bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept {
   return CopyFileA(pszSource, pszTarget, TRUE) != FALSE;
+}
+
+bool PlatformCopyFile(const WideChar* pszSource, const WideChar* pszTarget) noexcept {
+  return CopyFileW(pszSource, pszTarget, TRUE) != FALSE;
 }
 
 // The shell takes documents of at most MAX_PATH characters; some shells
@@ -97,6 +121,14 @@ intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
                               const char* pszFile) noexcept {
   if (MultiByteToWideChar(CP_ACP, 0, pszFile, -1, nullptr, 0) > MAX_PATH) return SE_ERR_FNF;
   HINSTANCE hResult = ShellExecuteA(reinterpret_cast<HWND>(hWndOwner), pszVerb, pszFile, nullptr,
+                                    nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<intptr_t>(hResult);
+}
+
+intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
+                              const WideChar* pszFile) noexcept {
+  if (StringLength(pszFile) >= MAX_PATH) return SE_ERR_FNF;
+  HINSTANCE hResult = ShellExecuteW(reinterpret_cast<HWND>(hWndOwner), pszVerb, pszFile, nullptr,
                                     nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<intptr_t>(hResult);
 }

@@ -22,6 +22,15 @@ inline int Find(std::string_view text, std::string_view sub, int codePage) {
   return -1;
 }
 
+// The same over UTF-16: a match never starts on a pair's low half.
+inline int Find(std::u16string_view text, std::u16string_view sub) {
+  for (size_t i = 0; i + sub.size() <= text.size(); ++i) {
+    const bool lowHalf = i > 0 && (text[i] & 0xFC00) == 0xDC00 && (text[i - 1] & 0xFC00) == 0xD800;
+    if (!lowHalf && text.compare(i, sub.size(), sub) == 0) return int(i);
+  }
+  return -1;
+}
+
 // Index of the first window that shows the project, or -1.
 inline int FirstShowing(const std::vector<std::string>& titles, std::string name, int codePage) {
   if (Find(name, ".hvq", codePage) < 0) name += ".hvq";

@@ -19,8 +19,10 @@ void Reset();
 void SetCodePage(int nCodePage);  // 1252 (single-byte) or 936 (GBK)
 
 // Windows, in enumeration order. A window that cannot be read gives an
-// empty title.
+// empty title. A window's title is kept in UTF-16: a narrow title is taken
+// byte for byte, and read narrow each unit beyond a byte becomes '?'.
 PlatformWindow AddWindow(const std::string& title, bool visible = true, bool readable = true);
+PlatformWindow AddWindow(const std::u16string& title);
 int WindowsExamined();  // by the last enumeration
 
 // Allocation k (counted from 1 after the call) returns null; 0 never fails.
@@ -42,8 +44,11 @@ long FileSystemWrites();  // folders created and files copied
 // attempt to create it there.
 void RaceOnCreate(const std::string& path);
 // Every file-system call, with its paths exactly as the caller passed
-// them: "exists PATH", "mkdir PATH", "copy SOURCE TARGET".
+// them: "exists PATH", "mkdir PATH", "copy SOURCE TARGET". Wide paths are
+// kept, recorded and compared as UTF-8.
 const std::vector<std::string>& FileCalls();
+
+std::string Utf8(const std::u16string& text);
 
 // Shell: a type registered by extension (".hvq") has a program.
 void RegisterType(const std::string& ext);

@@ -11,7 +11,7 @@ namespace sim {
 namespace {
 
 struct Window {
-  std::string title;
+  std::u16string title;
   bool visible;
   bool readable;
 };
@@ -101,8 +101,34 @@ void RaceOnCreate(const std::string& path) { S().race = Normalise(path); }
 void SetCodePage(int nCodePage) { S().codePage = nCodePage; }
 
 PlatformWindow AddWindow(const std::string& title, bool visible, bool readable) {
-  S().windows.push_back({title, visible, readable});
+  S().windows.push_back({std::u16string(title.begin(), title.end()), visible, readable});
+  for (char16_t& ch : S().windows.back().title) ch &= 0xFF;
   return reinterpret_cast<PlatformWindow>(S().windows.size());
+}
+
+PlatformWindow AddWindow(const std::u16string& title) {
+  S().windows.push_back({title, true, true});
+  return reinterpret_cast<PlatformWindow>(S().windows.size());
+}
+
+std::string Utf8(const std::u16string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if ((c & 0xFC00) == 0xD800 && i + 1 < text.size() && (text[i + 1] & 0xFC00) == 0xDC00)
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += {char(0xC0 | c >> 6), char(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+      out += {char(0xE0 | c >> 12), char(0x80 | (c >> 6 & 0x3F)), char(0x80 | (c & 0x3F))};
+    } else {
+      out += {char(0xF0 | c >> 18), char(0x80 | (c >> 12 & 0x3F)), char(0x80 | (c >> 6 & 0x3F)),
+              char(0x80 | (c & 0x3F))};
+    }
+  }
+  return out;
 }
 
 int WindowsExamined() { return S().examined; }
@@ -192,10 +218,35 @@ void PlatformEnumWindows(PlatformEnumWindowsProc proc, intptr_t lParam) noexcept
   }
 }
 
-bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle& title) noexcept {
+bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<char>& title) noexcept {
   const sim::Window& w = S().windows.at(reinterpret_cast<size_t>(hWnd) - 1);
-  title.strText = w.readable ? w.title.c_str() : "";
+  std::string text;
+  for (char16_t ch : w.title) text += ch < 0x100 ? char(ch) : '?';
+  title.strText = w.readable ? text.c_str() : "";
   return !title.strText.IsOutOfMemory();
+}
+
+bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<WideChar>& title) noexcept {
+  const sim::Window& w = S().windows.at(reinterpret_cast<size_t>(hWnd) - 1);
+  title.strText = w.readable ? w.title.c_str() : u"";
+  return !title.strText.IsOutOfMemory();
+}
+
+bool PlatformPathExists(const WideChar* pszPath) noexcept {
+  return PlatformPathExists(sim::Utf8(pszPath).c_str());
+}
+
+bool PlatformCreateDirectory(const WideChar* pszPath) noexcept {
+  return PlatformCreateDirectory(sim::Utf8(pszPath).c_str());
+}
+
+bool PlatformCopyFile(const WideChar* pszSource, const WideChar* pszTarget) noexcept {
+  return PlatformCopyFile(sim::Utf8(pszSource).c_str(), sim::Utf8(pszTarget).c_str());
+}
+
+intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
+                              const WideChar* pszFile) noexcept {
+  return PlatformShellExecute(hWndOwner, sim::Utf8(pszVerb).c_str(), sim::Utf8(pszFile).c_str());
 }
 
 bool PlatformPathExists(const char* pszPath) noexcept {

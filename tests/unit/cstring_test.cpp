@@ -174,6 +174,26 @@ TEST_F(CStringTest, TwoWayMatchesTheReferenceOnEverySmallCase) {
     }
     EXPECT_EQ(mismatches, 0);
   }
+  // UTF-16 over the two halves of a surrogate pair.
+  int mismatches = 0;
+  for (size_t m = 1; m <= 6; ++m) {
+    for (unsigned pb = 0; pb < (1u << m); ++pb) {
+      std::u16string sub;
+      for (size_t i = 0; i < m; ++i) sub += (pb >> i) & 1 ? u'\xDE00' : u'\xD83D';
+      for (size_t n = m; n <= 9; ++n) {
+        for (unsigned tb = 0; tb < (1u << n); ++tb) {
+          std::u16string text;
+          for (size_t i = 0; i < n; ++i) text += (tb >> i) & 1 ? u'\xDE00' : u'\xD83D';
+          for (size_t quick : {size_t(0), c_nFindQuickWork})
+            if (FindOnCharacterStart(text.data(), n, sub.data(), m, quick) !=
+                    reference::Find(text, sub) &&
+                ++mismatches <= 5)
+              ADD_FAILURE() << "wide " << tb << " / " << pb;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
 }
 
 // The periodic worst cases, for forward and for backward comparison, with

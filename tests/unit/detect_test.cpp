@@ -38,6 +38,31 @@ TEST_F(DetectTest, TitleRule) {
     for (const std::string& t : c.titles) sim::AddWindow(t);
     EXPECT_EQ(CheckPrjOpened(c.name), c.expected) << c.what;
   }
+
+  // The wide search compares UTF-16 titles as they are; a match never
+  // starts on the low half of a surrogate pair.
+  const struct {
+    const char* what;
+    std::u16string title;
+    const char16_t* name;
+    int expected;
+  } wide[] = {
+      {"outside any code page", u"V - C:\\работа\\模型.hvq", u"模型", 1},
+      {"at the very start", u"模型.hvq - V", u"模型", 0},
+      {"only the first occurrence", u"模型.hvq | 模型.hvq", u"模型.hvq", 0},
+      {"containment", u"V - 模型.hvq.old", u"模型.hvq.old", 1},
+      {"null name", u"x.hvq", nullptr, 1},
+      {"on a pair's low half", u"V \xD83D\xDE00.hvq", u"\xDE00", 0},
+      {"on a lone low half", u"V \xDE00.hvq", u"\xDE00", 1},
+      {"on a whole pair", u"V \xD83D\xDE00.hvq", u"\xD83D\xDE00", 1},
+  };
+  for (const auto& c : wide) {
+    sim::Reset();
+    sim::AddWindow(c.title);
+    EXPECT_EQ(CheckPrjOpened(c.name), c.expected) << c.what;
+    EXPECT_EQ(HvqCheckPrjOpenedW(c.name), c.expected) << c.what;
+    EXPECT_EQ(HvqCheckPrjOpenedWide(c.name), c.expected) << c.what;
+  }
 }
 
 TEST_F(DetectTest, StopsAtTheFirstMatchingWindow) {

@@ -45,7 +45,7 @@ Strings PreparationCalls(const std::string& base, const std::string& name) {
 
 TEST_F(LaunchTest, FreshProjectIsSeededOnceAndItsDocumentOpened) {
   sim::AddFile("C:\\work\\bridge\\deck.hvq", "doc");
-  StartVRAN3D("C:\\work\\bridge", "deck");
+  StartVRAN3D<char>("C:\\work\\bridge", "deck");
   EXPECT_EQ(sim::Entries(),
             (Strings{"c:\\work\\", "c:\\work\\bridge\\", "c:\\work\\bridge\\3d\\",
                      "c:\\work\\bridge\\3d\\deck.hvq", "c:\\work\\bridge\\3d\\images\\",
@@ -57,30 +57,30 @@ TEST_F(LaunchTest, FreshProjectIsSeededOnceAndItsDocumentOpened) {
   EXPECT_TRUE(sim::MessageBoxes().empty());
 
   const long writes = sim::FileSystemWrites();
-  StartVRAN3D("C:\\work\\bridge", "deck");
+  StartVRAN3D<char>("C:\\work\\bridge", "deck");
   EXPECT_EQ(sim::FileSystemWrites(), writes);
   EXPECT_EQ(Opened().size(), 2u);
 }
 
 TEST_F(LaunchTest, AnExisting3dEntryStopsThePreparation) {
   sim::AddFolder("C:\\work\\bridge\\3D");
-  StartVRAN3D("C:\\work\\bridge", "deck");
+  StartVRAN3D<char>("C:\\work\\bridge", "deck");
   sim::AddFile("C:\\work\\other\\3d", "a plain file");
-  StartVRAN3D("C:\\work\\other", "deck");
+  StartVRAN3D<char>("C:\\work\\other", "deck");
   EXPECT_EQ(sim::FileSystemWrites(), 0);
 }
 
 TEST_F(LaunchTest, MissingTemplateStillCreatesTheFolders) {
   sim::Reset();
   sim::AddFolder("C:\\work\\bridge");
-  StartVRAN3D("C:\\work\\bridge", "deck");
+  StartVRAN3D<char>("C:\\work\\bridge", "deck");
   EXPECT_TRUE(sim::IsFolder("C:\\work\\bridge\\3d\\images"));
   EXPECT_TRUE(sim::IsFolder("C:\\work\\bridge\\3d\\treepics"));
   EXPECT_FALSE(sim::IsFile("C:\\work\\bridge\\3d\\deck.hvq"));
 }
 
 TEST_F(LaunchTest, MissingWorkingFolderCreatesNothingAndShowsOneMessage) {
-  StartVRAN3D("C:\\missing", "deck");
+  StartVRAN3D<char>("C:\\missing", "deck");
   EXPECT_EQ(sim::FileSystemWrites(), 0);
   EXPECT_EQ(Opened(), Strings{"C:\\missing\\deck.hvq"});
   EXPECT_EQ(sim::MessageBoxes(), Strings{kOpenFailed});
@@ -92,14 +92,14 @@ TEST_F(LaunchTest, MissingWorkingFolderCreatesNothingAndShowsOneMessage) {
 // folder\3d; the launch goes on in every case.
 TEST_F(LaunchTest, NothingIsWrittenOutsideTheProject) {
   for (const char* name : {"..\\..\\evil", "../../fwd", "sub\\deep", "C:\\abs", "deck:alt"}) {
-    StartVRAN3D("C:\\work\\bridge", name);
-    StartVRAN3D("", "deck");
+    StartVRAN3D<char>("C:\\work\\bridge", name);
+    StartVRAN3D<char>("", "deck");
   }
   EXPECT_TRUE(sim::FileCalls().empty());
   EXPECT_EQ(sim::ShellRequests().size(), 10u);
 
   sim::RaceOnCreate("C:\\work\\bridge\\3d");
-  StartVRAN3D("C:\\work\\bridge", "deck");
+  StartVRAN3D<char>("C:\\work\\bridge", "deck");
   EXPECT_EQ(sim::FileCalls(), (Strings{"exists C:\\work\\bridge\\3d", "mkdir C:\\work\\bridge\\3d",
                                        "exists C:\\work\\bridge\\3d"}));
   EXPECT_EQ(sim::FileSystemWrites(), 0);
@@ -112,21 +112,45 @@ TEST_F(LaunchTest, NothingIsWrittenOutsideTheProject) {
     sim::Reset();
     sim::SetCodePage(936);
     sim::AddFolder("C:\\p");
-    StartVRAN3D("C:\\p", name.c_str());
+    StartVRAN3D<char>("C:\\p", name.c_str());
     EXPECT_EQ(sim::FileCalls(), PreparationCalls("C:\\p\\", name)) << name;
   }
+}
+
+// The wide launch: names outside any code page prepared and opened exactly,
+// the same extension rules, nothing written for a name that would climb
+// out (a lone high surrogate never hides the separator after it).
+TEST_F(LaunchTest, WideNamesArePreparedAndOpenedExactly) {
+  sim::AddFolder("C:\\работа");
+  HvqStartVRAN3DW(u"C:\\работа", u"模型");
+  EXPECT_EQ(sim::FileCalls(), PreparationCalls("C:\\работа\\", "模型"));
+  HvqStartVRAN3DW(u"C:\\работа", u"模型.hvq");
+  HvqStartVRAN3DW(u"C:\\работа\\", nullptr);
+  sim::AddWindow(u"V - 模型.hvq");
+  HvqStartVRAN3DW(u"C:\\работа", u"模型");
+  EXPECT_EQ(Opened(),
+            (Strings{"C:\\работа\\模型.hvq", "C:\\работа\\模型.hvq", "C:\\работа\\\\.hvq"}));
+
+  sim::Reset();
+  sim::AddFolder("C:\\p");
+  for (const char16_t* name : {u"..\\..\\evil", u"a/b", u"x:y", u"\xD800\\evil"})
+    HvqStartVRAN3DW(u"C:\\p", name);
+  HvqStartVRAN3DW(nullptr, u"deck");
+  EXPECT_TRUE(sim::FileCalls().empty());
+  HvqStartVRAN3DW(u"C:\\p", u"\xD83D\xDE00");
+  EXPECT_EQ(sim::FileCalls(), PreparationCalls("C:\\p\\", "\xF0\x9F\x98\x80"));
 }
 
 TEST_F(LaunchTest, NoProgramForTheTypeShowsTheMessage) {
   sim::Reset();
   sim::AddFile("C:\\work\\bridge\\deck.hvq", "doc");
-  StartVRAN3D("C:\\work\\bridge", "deck");
+  StartVRAN3D<char>("C:\\work\\bridge", "deck");
   EXPECT_EQ(sim::MessageBoxes(), Strings{kOpenFailed});
 }
 
 TEST_F(LaunchTest, OpenProjectIsPreparedButNotOpenedAgain) {
   sim::AddWindow("Viewer - C:\\work\\bridge\\deck.hvq");
-  StartVRAN3D("C:\\work\\bridge", "deck");
+  StartVRAN3D<char>("C:\\work\\bridge", "deck");
   EXPECT_TRUE(sim::IsFile("C:\\work\\bridge\\3d\\deck.hvq"));
   EXPECT_TRUE(sim::ShellRequests().empty());
   EXPECT_TRUE(sim::MessageBoxes().empty());
@@ -134,12 +158,12 @@ TEST_F(LaunchTest, OpenProjectIsPreparedButNotOpenedAgain) {
 
 TEST_F(LaunchTest, DocumentPathEndsInTheExtensionOnce) {
   sim::AddFolder("C:\\old.hvq\\bridge");
-  StartVRAN3D("C:\\work\\bridge", "deck.hvq");
-  StartVRAN3D("C:\\old.hvq\\bridge", "deck");
-  StartVRAN3D("C:\\work\\bridge", "x.hvq.exe");
-  StartVRAN3D("C:\\work\\bridge", "deck.HVQ");
+  StartVRAN3D<char>("C:\\work\\bridge", "deck.hvq");
+  StartVRAN3D<char>("C:\\old.hvq\\bridge", "deck");
+  StartVRAN3D<char>("C:\\work\\bridge", "x.hvq.exe");
+  StartVRAN3D<char>("C:\\work\\bridge", "deck.HVQ");
   sim::SetCodePage(936);
-  StartVRAN3D("C:\\work\\bridge", "\xB0.hvq");  // the dot is a trail byte here
+  StartVRAN3D<char>("C:\\work\\bridge", "\xB0.hvq");  // the dot is a trail byte here
   EXPECT_EQ(Opened(), (Strings{"C:\\work\\bridge\\deck.hvq", "C:\\old.hvq\\bridge\\deck.hvq",
                                "C:\\work\\bridge\\x.hvq.exe.hvq", "C:\\work\\bridge\\deck.HVQ.hvq",
                                "C:\\work\\bridge\\\xB0.hvq.hvq"}));
@@ -148,7 +172,7 @@ TEST_F(LaunchTest, DocumentPathEndsInTheExtensionOnce) {
 }
 
 TEST_F(LaunchTest, TrailingBackslashIsPassedOnUnchanged) {
-  StartVRAN3D("C:\\work\\bridge\\", "deck");
+  StartVRAN3D<char>("C:\\work\\bridge\\", "deck");
   EXPECT_EQ(sim::FileCalls(), PreparationCalls("C:\\work\\bridge\\\\", "deck"));
   EXPECT_EQ(Opened(), Strings{"C:\\work\\bridge\\\\deck.hvq"});
 }
