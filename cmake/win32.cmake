@@ -1,9 +1,24 @@
-# The DLL, its console host and the end-to-end tests, for 32-bit Windows.
-# libgcc and libstdc++ are linked in: the DLL imports system DLLs only.
+# The DLL, its console host and the end-to-end tests, for 32-bit (x86) or
+# 64-bit (x64) Windows, as the toolchain file says. libgcc and libstdc++
+# are linked in: the DLL imports system DLLs only.
 set(HVQ_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 enable_language(RC)
 find_program(HVQ_CLANGXX clang++ REQUIRED)  # the DLL's compiler, through cmake/clang-mingw
 find_program(HVQ_DLLTOOL llvm-dlltool REQUIRED)
+find_program(HVQ_LLVM_NM llvm-nm REQUIRED)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(HVQ_ARCH x64)
+  set(HVQ_WINEARCH win64)
+  set(HVQ_DLLTOOL_MACHINE i386:x86-64)
+  set(HVQ_PACKAGE_SUFFIX win64)
+else()
+  set(HVQ_ARCH x86)
+  set(HVQ_WINEARCH win32)
+  set(HVQ_DLLTOOL_MACHINE i386)
+  set(HVQ_PACKAGE_SUFFIX win32)
+endif()
+include(cmake/exports.cmake)
+hvq_derive_exports(${HVQ_ARCH})
 
 # The DLL is compiled and linked by clang and lld (cmake/clang-mingw), which
 # write its PDB beside it; everything else is built by the mingw-w64 GCC.
@@ -11,7 +26,7 @@ add_library(hvqlaunch SHARED
   ${HVQ_CORE_SOURCES}
   platform/win32_platform.cpp
   platform/win32_dllmain.cpp
-  launch/hvqlaunch.def
+  ${HVQ_LINK_DEF}
   launch/hvqlaunch.rc)
 set(HVQ_PDB ${CMAKE_BINARY_DIR}/hvqlaunch.pdb)
 set_target_properties(hvqlaunch PROPERTIES PREFIX "" IMPORT_PREFIX "lib"
@@ -24,15 +39,13 @@ target_link_options(hvqlaunch PRIVATE ${HVQ_STATIC_RUNTIME} -Wl,--gc-sections -W
 target_link_libraries(hvqlaunch PRIVATE shell32 user32)
 target_include_directories(hvqlaunch INTERFACE $<INSTALL_INTERFACE:include>)
 
-# The exports by name and ordinal alone, for hosts that make their own
-# import library, and the MSVC-style import library made from them.
-file(READ ${CMAKE_SOURCE_DIR}/launch/hvqlaunch.def HVQ_DEF)
-string(REGEX REPLACE " = [A-Za-z0-9_]+" "" HVQ_DEF "${HVQ_DEF}")
-file(WRITE ${CMAKE_BINARY_DIR}/dist-def/hvqlaunch.def "${HVQ_DEF}")
+# The MSVC-style import library, made from the exports by name and ordinal
+# alone (HVQ_DIST_DEF, which hosts get too); -k imports the stdcall names
+# without their @N.
 set(HVQ_MSVC_LIB ${CMAKE_BINARY_DIR}/hvqlaunch.lib)
 add_custom_command(OUTPUT ${HVQ_MSVC_LIB}
-  COMMAND ${HVQ_DLLTOOL} -m i386 -d ${CMAKE_BINARY_DIR}/dist-def/hvqlaunch.def -l ${HVQ_MSVC_LIB}
-  DEPENDS ${CMAKE_SOURCE_DIR}/launch/hvqlaunch.def)
+  COMMAND ${HVQ_DLLTOOL} -m ${HVQ_DLLTOOL_MACHINE} -k -d ${HVQ_DIST_DEF} -l ${HVQ_MSVC_LIB}
+  DEPENDS ${HVQ_DIST_DEF})
 add_custom_target(hvqlaunch_msvc_lib ALL DEPENDS ${HVQ_MSVC_LIB})
 # The same library serves MinGW: the one lld writes marks the names to lose
 # their first character, which for "?" names breaks them.
@@ -53,14 +66,25 @@ endfunction()
 function(hvq_wine_test name seconds)
   add_test(NAME ${name} COMMAND ${HVQ_WINE_RUN} ${name} ${seconds} ${ARGN})
   math(EXPR limit "${seconds} + 30")
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${limit} RESOURCE_LOCK wineprefix)
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${limit} RESOURCE_LOCK wineprefix
+    ENVIRONMENT "WINEARCH=${HVQ_WINEARCH}" SKIP_RETURN_CODE 77)
 endfunction()
 
+# On either architecture: detection, the DLL as a guest in its host, and
+# the wide and C entry points.
 hvq_windows_program(detect_e2e tests/e2e/detect_e2e.cpp)
 add_dependencies(detect_e2e hvqlaunch)
 hvq_wine_test(e2e_detect 120 $<TARGET_FILE:detect_e2e>)
 hvq_wine_test(e2e_detect_gbk 120 $<TARGET_FILE:detect_e2e> gbk)
-set_tests_properties(e2e_detect_gbk PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
+set_property(TEST e2e_detect_gbk APPEND PROPERTY ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
+
+hvq_windows_program(guest_e2e tests/e2e/guest_e2e.cpp)
+add_dependencies(guest_e2e hvqlaunch)
+hvq_wine_test(e2e_guest 120 $<TARGET_FILE:guest_e2e>)
+
+hvq_windows_program(unicode_e2e tests/e2e/unicode_e2e.cpp)
+add_dependencies(unicode_e2e hvqlaunch hvqviewer)
+hvq_wine_test(e2e_unicode 120 $<TARGET_FILE:unicode_e2e>)
 
 add_test(NAME dll_check COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll $<TARGET_FILE:hvqlaunch> ${HVQ_PDB})
 
@@ -72,10 +96,11 @@ target_link_libraries(hvqlaunch_host PRIVATE version shlwapi)
 hvq_windows_program(hvqviewer tools/hvqviewer.cpp)
 target_link_options(hvqviewer PRIVATE -mwindows)
 
+if(HVQ_ARCH STREQUAL x86)  # the original StartVRAN3D
 hvq_windows_program(launch_e2e tests/e2e/launch_e2e.cpp)
 add_dependencies(launch_e2e hvqlaunch hvqviewer)
 hvq_wine_test(e2e_launch 240 $<TARGET_FILE:launch_e2e>)
-set_tests_properties(e2e_launch PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
+set_property(TEST e2e_launch APPEND PROPERTY ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
 hvq_wine_test(e2e_launch_cp1252 60 $<TARGET_FILE:launch_e2e> cp1252)
 
 hvq_wine_test(e2e_host_cli 120 ${CMAKE_SOURCE_DIR}/tests/e2e/host-cli ${CMAKE_BINARY_DIR})
@@ -85,14 +110,11 @@ hvq_windows_program(soak_e2e tests/e2e/soak_e2e.cpp)
 add_dependencies(soak_e2e hvqlaunch)
 hvq_wine_test(e2e_soak 300 $<TARGET_FILE:soak_e2e>)
 
-hvq_windows_program(guest_e2e tests/e2e/guest_e2e.cpp)
-add_dependencies(guest_e2e hvqlaunch)
-hvq_wine_test(e2e_guest 120 $<TARGET_FILE:guest_e2e>)
-
 hvq_windows_program(hostile_e2e tests/e2e/hostile_e2e.cpp)
 add_dependencies(hostile_e2e hvqlaunch)
 hvq_wine_test(e2e_hostile 180 $<TARGET_FILE:hostile_e2e>)
-set_tests_properties(e2e_hostile PROPERTIES ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
+set_property(TEST e2e_hostile APPEND PROPERTY ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
+endif()
 
 # Benchmarks (scripts/bench runs them; they are not tests).
 add_library(empty_dll SHARED EXCLUDE_FROM_ALL bench/empty_dll.cpp)
@@ -111,7 +133,7 @@ install(TARGETS hvqlaunch EXPORT hvqlaunchTargets RUNTIME DESTINATION bin ARCHIV
 install(FILES ${HVQ_PDB} DESTINATION bin)
 install(TARGETS hvqlaunch_host RUNTIME DESTINATION bin)
 install(FILES ${HVQ_INCLUDE_DIR}/hvqlaunch.h DESTINATION include)
-install(FILES ${HVQ_MSVC_LIB} ${CMAKE_BINARY_DIR}/dist-def/hvqlaunch.def DESTINATION lib)
+install(FILES ${HVQ_MSVC_LIB} ${HVQ_DIST_DEF} DESTINATION lib)
 install(EXPORT hvqlaunchTargets NAMESPACE hvqlaunch:: DESTINATION lib/cmake/hvqlaunch)
 file(WRITE ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
   "# hvqlaunch::hvqlaunch: the DLL in bin/, its import library and header.\n"
@@ -127,7 +149,7 @@ install(FILES tools/demo/2006.hvq DESTINATION share/hvqlaunch/samples)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME hvqlaunch)
 set(CPACK_PACKAGE_VENDOR "The hvqlaunch developers")
-set(CPACK_PACKAGE_FILE_NAME hvqlaunch-${PROJECT_VERSION}-win32)
+set(CPACK_PACKAGE_FILE_NAME hvqlaunch-${PROJECT_VERSION}-${HVQ_PACKAGE_SUFFIX})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_SOURCE_DIR}/build/dist)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "../host_string.h"
 #include "hvqlaunch.h"
+#ifndef _WIN64
+#include "../host_string.h"
+#endif
 
 namespace e2e {
 
@@ -53,25 +55,39 @@ inline std::string ExeDir() {
   return dir.substr(0, dir.find_last_of('\\') + 1);
 }
 
+// An export by name, which must be the export at its ordinal too.
+template <typename Proc>
+Proc Export(HMODULE module, const char* name, int ordinal) {
+  FARPROC byName = GetProcAddress(module, name);
+  CHECK(byName != nullptr && byName == GetProcAddress(module, MAKEINTRESOURCEA(ordinal)));
+  return reinterpret_cast<Proc>(reinterpret_cast<void*>(byName));
+}
+
+// The DLL's search and, on x86, the original StartVRAN3D. On x64 the
+// search is the C entry point (the same convention there).
 struct Hvq {
   HMODULE module = nullptr;
   HvqCheckPrjOpenedProc CheckPrjOpened = nullptr;
+#ifndef _WIN64
   HvqStartVRAN3DProc StartVRAN3D = nullptr;
+#endif
 };
 
-// Loads hvqlaunch.dll beside the program; both exports must resolve by
-// their decorated names and by ordinal, to the same address.
+// Loads hvqlaunch.dll beside the program; each export must resolve by its
+// name and by ordinal, to the same address.
 inline Hvq LoadHvq() {
   Hvq hvq;
   hvq.module = LoadLibraryA((ExeDir() + "hvqlaunch.dll").c_str());
   if (!CHECK(hvq.module != nullptr)) return hvq;
-  FARPROC check = GetProcAddress(hvq.module, HVQ_CHECKPRJOPENED_NAME);
-  FARPROC start = GetProcAddress(hvq.module, HVQ_STARTVRAN3D_NAME);
-  CHECK(check != nullptr && start != nullptr);
-  CHECK(check == GetProcAddress(hvq.module, MAKEINTRESOURCEA(HVQ_CHECKPRJOPENED_ORDINAL)));
-  CHECK(start == GetProcAddress(hvq.module, MAKEINTRESOURCEA(HVQ_STARTVRAN3D_ORDINAL)));
-  hvq.CheckPrjOpened = reinterpret_cast<HvqCheckPrjOpenedProc>(reinterpret_cast<void*>(check));
-  hvq.StartVRAN3D = reinterpret_cast<HvqStartVRAN3DProc>(reinterpret_cast<void*>(start));
+#ifdef _WIN64
+  hvq.CheckPrjOpened =
+      Export<HvqCheckPrjOpenedProc>(hvq.module, "HvqCheckPrjOpenedA", HVQ_CHECKPRJOPENEDA_ORDINAL);
+#else
+  hvq.CheckPrjOpened = Export<HvqCheckPrjOpenedProc>(hvq.module, HVQ_CHECKPRJOPENED_NAME,
+                                                     HVQ_CHECKPRJOPENED_ORDINAL);
+  hvq.StartVRAN3D =
+      Export<HvqStartVRAN3DProc>(hvq.module, HVQ_STARTVRAN3D_NAME, HVQ_STARTVRAN3D_ORDINAL);
+#endif
   return hvq;
 }
 
@@ -203,10 +219,12 @@ class ChildProcess {
   PROCESS_INFORMATION m_pi = {};
 };
 
+#ifndef _WIN64
 inline void Start(const Hvq& hvq, const std::string& folder, const std::string& name) {
   HostString f(folder, -1), n(name, -1);
   hvq.StartVRAN3D(f.Arg(), n.Arg());
 }
+#endif
 
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

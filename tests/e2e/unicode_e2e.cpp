@@ -1,0 +1,112 @@
+// The wide and plain C entry points end to end on code page 1252: a folder
+// and a name outside it found, prepared and opened exactly, the wide
+// CheckPrjOpened exports, a climbing wide name that writes nothing, and the
+// A forms. Built for either architecture.
+#include <vector>
+
+#include "e2e.h"
+
+using namespace e2e;
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  std::string out(size_t(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, 0, 0)), 0);
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], int(out.size()), nullptr, nullptr);
+  out.pop_back();
+  return out;
+}
+
+void WriteFileW(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+// The lines the sample viewer has recorded, after waiting for `count`.
+std::vector<std::string> ViewerLog(size_t count) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 200 && lines.size() < count; ++i) {
+    PumpMessages(50);
+    lines.clear();
+    std::istringstream in(ReadFile("d:\\viewer.log"));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+  }
+  return lines;
+}
+
+}  // namespace
+
+int main() {
+  CHECK(GetACP() == 1252);
+  HMODULE module = LoadLibraryA((ExeDir() + "hvqlaunch.dll").c_str());
+  if (!CHECK(module != nullptr)) return Summary();
+  auto checkA =
+      Export<HvqCheckPrjOpenedAProc>(module, "HvqCheckPrjOpenedA", HVQ_CHECKPRJOPENEDA_ORDINAL);
+  auto checkW =
+      Export<HvqCheckPrjOpenedWProc>(module, "HvqCheckPrjOpenedW", HVQ_CHECKPRJOPENEDW_ORDINAL);
+  auto startA = Export<HvqStartVRAN3DAProc>(module, "HvqStartVRAN3DA", HVQ_STARTVRAN3DA_ORDINAL);
+  auto startW = Export<HvqStartVRAN3DWProc>(module, "HvqStartVRAN3DW", HVQ_STARTVRAN3DW_ORDINAL);
+  const HvqCheckPrjOpenedWideProc checkWide[] = {
+      Export<HvqCheckPrjOpenedWideProc>(module, HVQ_CHECKPRJOPENED_WCHAR_NAME,
+                                        HVQ_CHECKPRJOPENED_WCHAR_ORDINAL),
+      Export<HvqCheckPrjOpenedWideProc>(module, HVQ_CHECKPRJOPENED_USHORT_NAME,
+                                        HVQ_CHECKPRJOPENED_USHORT_ORDINAL)};
+  if (!checkA || !checkW || !startA || !startW || !checkWide[0] || !checkWide[1]) return Summary();
+
+  Log("a title outside the code page shows the project, past its start only");
+  const std::string unique = Unique("");
+  const std::wstring name = L"模型" + std::wstring(unique.begin(), unique.end());
+  HWND window = MakeWindow("", true);
+  SetWindowTextW(window, (L"Viewer - C:\\работа\\" + name + L".hvq").c_str());
+  CHECK(checkW(name.c_str()) == 1);
+  CHECK(checkWide[0](name.c_str()) == 1 && checkWide[1]((name + L".hvq").c_str()) == 1);
+  SetWindowTextW(window, (name + L".hvq - Viewer").c_str());
+  CHECK(checkW(name.c_str()) == 0);
+  SetWindowTextA(window, ("Viewer - deck" + unique + ".hvq").c_str());
+  CHECK(checkA(("deck" + unique).c_str()) == 1);
+  DestroyWindow(window);
+
+  Log("a wide folder and name are prepared and opened exactly");
+  const std::string templateBytes("HVQ\0\x01\xFFtemplate", 14);
+  CreateDirectoryW(L"d:\\tolvern4", nullptr);
+  CreateDirectoryW(L"d:\\tolvern4\\3d", nullptr);
+  WriteFileW(L"d:\\tolvern4\\3d\\2006.hvq", templateBytes);
+  const std::wstring folder = L"d:\\работа";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  WriteFileW(folder + L"\\" + name + L".hvq", "document");
+  RegisterViewer(true);
+  SetEnvironmentVariableA("HVQ_VIEWER_LOG", "d:\\viewer.log");
+  SetEnvironmentVariableA("HVQ_VIEWER_SECONDS", "0");
+  startW(folder.c_str(), name.c_str());
+  std::vector<std::string> log = ViewerLog(1);
+  CHECK(log.size() == 1 && log[0] == Utf8(folder + L"\\" + name + L".hvq"));
+  const std::wstring dir = folder + L"\\3d";  // snapshots key paths in lower case, as these are
+  CHECK((Snapshot(folder) == Tree{{folder + L"\\" + name + L".hvq", "document"},
+                                  {dir, "<dir>"},
+                                  {dir + L"\\" + name + L".hvq", templateBytes},
+                                  {dir + L"\\images", "<dir>"},
+                                  {dir + L"\\treepics", "<dir>"}}));
+
+  Log("a climbing wide name writes nothing; the failed open shows the message once");
+  const Tree before = Snapshot(L"d:");
+  {
+    BoxDismisser dismisser;
+    startW(folder.c_str(), L"..\\..\\злой");
+    CHECK(dismisser.Count() == 1);
+  }
+  CHECK(Snapshot(L"d:") == before);
+
+  Log("the A forms behave as the original exports");
+  CreateDirectoryW(L"d:\\plain", nullptr);
+  WriteFileW(L"d:\\plain\\deck.hvq", "document");
+  startA("d:\\plain", "deck");
+  log = ViewerLog(2);
+  CHECK(log.size() == 2 && log[1] == "d:\\plain\\deck.hvq");
+  CHECK(ReadFile("d:\\plain\\3d\\deck.hvq") == templateBytes);
+
+  RegisterViewer(false);
+  FreeLibrary(module);
+  return Summary();
+}
