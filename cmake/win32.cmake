@@ -86,15 +86,56 @@ hvq_windows_program(unicode_e2e tests/e2e/unicode_e2e.cpp)
 add_dependencies(unicode_e2e hvqlaunch hvqviewer)
 hvq_wine_test(e2e_unicode 120 $<TARGET_FILE:unicode_e2e>)
 
+# MSVC-ABI hosts, built by clang for the MSVC target and lld-link without a
+# C runtime, against the build's hvqlaunch.lib and system import libraries
+# made from the few exports they use (x64 names carry no @N).
+find_program(HVQ_LLD_LINK lld-link REQUIRED)
+if(HVQ_ARCH STREQUAL x64)
+  set(HVQ_MSVC_TARGET x86_64-pc-windows-msvc)
+else()
+  set(HVQ_MSVC_TARGET i686-pc-windows-msvc)
+endif()
+set(HVQ_MSVC_SYSLIBS)
+foreach(lib kernel32 user32 advapi32)
+  file(READ ${CMAKE_SOURCE_DIR}/tests/e2e/msvc/${lib}.def def)
+  if(HVQ_ARCH STREQUAL x64)
+    string(REGEX REPLACE "@[0-9]+" "" def "${def}")
+  endif()
+  file(WRITE ${CMAKE_BINARY_DIR}/msvc/${lib}.def "${def}")
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/msvc/${lib}.lib
+    COMMAND ${HVQ_DLLTOOL} -m ${HVQ_DLLTOOL_MACHINE} -k -d ${CMAKE_BINARY_DIR}/msvc/${lib}.def
+            -l ${CMAKE_BINARY_DIR}/msvc/${lib}.lib
+    DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/msvc/${lib}.def)
+  list(APPEND HVQ_MSVC_SYSLIBS ${CMAKE_BINARY_DIR}/msvc/${lib}.lib)
+endforeach()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS tests/e2e/msvc/kernel32.def
+  tests/e2e/msvc/user32.def tests/e2e/msvc/advapi32.def)
+function(hvq_msvc_host name source)
+  set(exe ${CMAKE_BINARY_DIR}/${name}.exe)
+  add_custom_command(OUTPUT ${exe}
+    COMMAND ${HVQ_CLANGXX} --target=${HVQ_MSVC_TARGET} -O1 -fno-exceptions -fno-rtti -ffreestanding
+            -fno-builtin -Wall -Wextra -Werror -I${HVQ_INCLUDE_DIR} -c ${source} -o ${name}.obj
+    COMMAND ${HVQ_LLD_LINK} /nologo /entry:HostMain /subsystem:console /nodefaultlib /out:${exe}
+            ${name}.obj ${HVQ_MSVC_LIB} ${HVQ_MSVC_SYSLIBS}
+    DEPENDS ${source} ${CMAKE_SOURCE_DIR}/tests/e2e/msvc/freestanding.h ${HVQ_MSVC_LIB}
+            ${HVQ_MSVC_SYSLIBS} ${HVQ_INCLUDE_DIR}/hvqlaunch.h)
+  add_custom_target(${name} ALL DEPENDS ${exe})
+  add_dependencies(${name} hvqlaunch hvqviewer)
+endfunction()
+hvq_msvc_host(cstringt_host ${CMAKE_SOURCE_DIR}/tests/e2e/msvc/cstringt_host.cpp)
+hvq_wine_test(e2e_cstringt 120 ${CMAKE_BINARY_DIR}/cstringt_host.exe)
+
 add_test(NAME dll_check COMMAND ${CMAKE_SOURCE_DIR}/tests/check-dll $<TARGET_FILE:hvqlaunch> ${HVQ_PDB})
 
 # The console host and the sample viewer registered for ".hvq".
 hvq_windows_program(hvqlaunch_host tools/console_host.cpp launch/hvqlaunch.rc)
 set_target_properties(hvqlaunch_host PROPERTIES OUTPUT_NAME hvqlaunch)
 target_compile_definitions(hvqlaunch_host PRIVATE HVQ_RC_CONSOLE_HOST)
-target_link_libraries(hvqlaunch_host PRIVATE version shlwapi)
+target_link_libraries(hvqlaunch_host PRIVATE version shlwapi ole32)
 hvq_windows_program(hvqviewer tools/hvqviewer.cpp)
 target_link_options(hvqviewer PRIVATE -mwindows)
+hvq_wine_test(e2e_host_cli 120 ${CMAKE_SOURCE_DIR}/tests/e2e/host-cli ${CMAKE_BINARY_DIR})
+set_property(TEST e2e_host_cli APPEND PROPERTY ENVIRONMENT "HVQ_BUILD_DIR=${CMAKE_BINARY_DIR}")
 
 if(HVQ_ARCH STREQUAL x86)  # the original StartVRAN3D
 hvq_windows_program(launch_e2e tests/e2e/launch_e2e.cpp)
@@ -102,9 +143,6 @@ add_dependencies(launch_e2e hvqlaunch hvqviewer)
 hvq_wine_test(e2e_launch 240 $<TARGET_FILE:launch_e2e>)
 set_property(TEST e2e_launch APPEND PROPERTY ENVIRONMENT "LC_ALL=zh_CN.UTF-8")
 hvq_wine_test(e2e_launch_cp1252 60 $<TARGET_FILE:launch_e2e> cp1252)
-
-hvq_wine_test(e2e_host_cli 120 ${CMAKE_SOURCE_DIR}/tests/e2e/host-cli ${CMAKE_BINARY_DIR})
-set_property(TEST e2e_host_cli APPEND PROPERTY ENVIRONMENT "HVQ_BUILD_DIR=${CMAKE_BINARY_DIR}")
 
 hvq_windows_program(soak_e2e tests/e2e/soak_e2e.cpp)
 add_dependencies(soak_e2e hvqlaunch)

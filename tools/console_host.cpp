@@ -1,5 +1,7 @@
 // hvqlaunch.exe, the console host: loads hvqlaunch.dll from beside this
-// program and calls it, for scripts and people.
+// program and calls its wide C entry points, for scripts and people. Its
+// arguments are read as Unicode and what it prints reads right whatever
+// the code page: Unicode to a console, UTF-8 when redirected.
 //
 //   hvqlaunch start FOLDER NAME    prepare and open the project
 //   hvqlaunch check NAME           print 1 (exit 0) when the project is open,
@@ -13,10 +15,10 @@
 // Usage errors exit with 2; a DLL that cannot be loaded, with 3.
 #include <windows.h>
 
+#include <objbase.h>
+#include <shellapi.h>
 #include <shlwapi.h>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -24,211 +26,224 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: hvqlaunch start FOLDER NAME\n"
-    "       hvqlaunch check NAME\n"
-    "       hvqlaunch doctor FOLDER NAME\n"
-    "       hvqlaunch --version | --help\n"
-    "  start   seeds FOLDER\\3d from the template once, then opens FOLDER\\NAME.hvq\n"
-    "          through the shell unless a window already shows NAME.hvq\n"
-    "  check   prints 1 and exits 0 when a window shows NAME.hvq, else prints 0, exits 1\n"
-    "  doctor  says what start would do and why, and changes nothing; exits 0 when\n"
-    "          start would find the project open or open it, 1 when it would fail\n"
-    "exit codes: 2 usage error, 3 hvqlaunch.dll cannot be loaded\n";
+typedef std::wstring String;
 
-const char kTemplate[] = "d:\\tolvern4\\3d\\2006.hvq";
+const wchar_t kUsage[] =
+    L"usage: hvqlaunch start FOLDER NAME\n"
+    L"       hvqlaunch check NAME\n"
+    L"       hvqlaunch doctor FOLDER NAME\n"
+    L"       hvqlaunch --version | --help\n"
+    L"  start   seeds FOLDER\\3d from the template once, then opens FOLDER\\NAME.hvq\n"
+    L"          through the shell unless a window already shows NAME.hvq\n"
+    L"  check   prints 1 and exits 0 when a window shows NAME.hvq, else prints 0, exits 1\n"
+    L"  doctor  says what start would do and why, and changes nothing; exits 0 when\n"
+    L"          start would find the project open or open it, 1 when it would fail\n"
+    L"The template must be at d:\\tolvern4\\3d\\2006.hvq (map d: or copy it there);\n"
+    L"a project's 3d folder is seeded from it once and never again. The document\n"
+    L"FOLDER\\NAME.hvq is the host's own: it must exist, and a program must be\n"
+    L"registered for .hvq, or start shows the failure message.\n"
+    L"exit codes: 0 done (check: open), 1 check: not open, doctor: start would fail,\n"
+    L"            2 usage error, 3 hvqlaunch.dll cannot be loaded (--version: 0)\n";
 
-// A string the way the DLL takes it: a header, then the characters. The
-// count -1 tells the DLL that nobody counts this buffer: it only reads it.
-class StaticString {
- public:
-  explicit StaticString(const char* text) : m_block(sizeof(HvqStringHeader) + strlen(text) + 1) {
-    HvqStringHeader header = {-1, int(strlen(text)), int(strlen(text))};
-    memcpy(m_block.data(), &header, sizeof header);
-    memcpy(m_block.data() + sizeof header, text, strlen(text) + 1);
+const wchar_t kTemplate[] = L"d:\\tolvern4\\3d\\2006.hvq";
+
+// Unicode to a console; UTF-8 to a file or a pipe.
+void Write(DWORD stream, const String& text) {
+  HANDLE handle = GetStdHandle(stream);
+  DWORD mode = 0, done = 0;
+  if (GetConsoleMode(handle, &mode)) {
+    WriteConsoleW(handle, text.data(), DWORD(text.size()), &done, nullptr);
+    return;
   }
-  HvqStringArg Arg() { return HvqStringArg{m_block.data() + sizeof(HvqStringHeader)}; }
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, 0, 0);
+  std::string bytes(size_t(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &bytes[0], n, nullptr, nullptr);
+  WriteFile(handle, bytes.data(), DWORD(bytes.size()), &done, nullptr);
+}
 
- private:
-  std::vector<char> m_block;
-};
+void Say(const String& text) { Write(STD_OUTPUT_HANDLE, text + L"\n"); }
 
-std::string DllPath() {
-  char path[MAX_PATH] = "";
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dll(path);
-  return dll.substr(0, dll.find_last_of('\\') + 1) + "hvqlaunch.dll";
+String DllPath() {
+  wchar_t path[MAX_PATH] = L"";
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  String dll(path);
+  return dll.substr(0, dll.find_last_of(L'\\') + 1) + L"hvqlaunch.dll";
 }
 
 // The FileVersion string of a file's version resource, or "".
-std::string FileVersion(const std::string& path) {
+String FileVersion(const String& path) {
   DWORD ignored = 0;
-  std::vector<char> info(GetFileVersionInfoSizeA(path.c_str(), &ignored));
-  if (info.empty() || !GetFileVersionInfoA(path.c_str(), 0, DWORD(info.size()), info.data()))
-    return "";
-  char* value = nullptr;
+  std::vector<char> info(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+  if (info.empty() || !GetFileVersionInfoW(path.c_str(), 0, DWORD(info.size()), info.data()))
+    return L"";
+  wchar_t* value = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(info.data(), "\\StringFileInfo\\040904B0\\FileVersion",
+  if (!VerQueryValueW(info.data(), L"\\StringFileInfo\\040904B0\\FileVersion",
                       reinterpret_cast<void**>(&value), &length))
-    return "";
-  return std::string(value, length && !value[length - 1] ? length - 1 : length);
+    return L"";
+  return String(value, length && !value[length - 1] ? length - 1 : length);
 }
 
-bool Exists(const std::string& path, bool* folder = nullptr, ULONGLONG* size = nullptr) {
+bool Exists(const String& path, bool* folder = nullptr, ULONGLONG* size = nullptr) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
   if (folder) *folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (size) *size = (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   return true;
 }
 
-// The same rules as the DLL's, for the report: the searched name, and
-// whether the name is one the preparation accepts (no "\\", "/" or ":",
-// on whole characters of the ANSI code page).
-std::string WithExtension(const std::string& name) {
-  return name.find(".hvq") == std::string::npos ? name + ".hvq" : name;
+// The DLL's own rules, for the report: the searched name, the document it
+// opens, and whether the preparation accepts the name.
+String WithExtension(const String& name) {
+  return name.find(L".hvq") == String::npos ? name + L".hvq" : name;
 }
 
-bool IsPlainFileName(const std::string& name) {
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (name[i] == '\\' || name[i] == '/' || name[i] == ':') return false;
-    if (IsDBCSLeadByte(BYTE(name[i])) && i + 1 < name.size()) ++i;
-  }
-  return true;
+String Document(const String& folder, const String& name) {
+  const bool ends = name.size() >= 4 && name.compare(name.size() - 4, 4, L".hvq") == 0;
+  return folder + L"\\" + name + (ends ? L"" : L".hvq");
 }
+
+bool IsPlainFileName(const String& name) { return name.find_first_of(L"\\/:") == String::npos; }
 
 struct Shown {
-  std::string needle;
+  String needle;
   int count = 0;
-  std::vector<WCHAR> wide = std::vector<WCHAR>(1 << 16);  // one title at a time
+  std::vector<WCHAR> title = std::vector<WCHAR>(1 << 16);  // one title at a time
 };
 
 BOOL CALLBACK ReportWindow(HWND hwnd, LPARAM lParam) {
   Shown* shown = reinterpret_cast<Shown*>(lParam);
-  std::vector<WCHAR>& wide = shown->wide;
-  const int n = InternalGetWindowText(hwnd, wide.data(), int(wide.size()));
-  std::string title(size_t(n) * 2 + 1, '\0');
-  title.resize(size_t(WideCharToMultiByte(CP_ACP, 0, wide.data(), n, &title[0], int(title.size()),
-                                          nullptr, nullptr)));
+  const int n = InternalGetWindowText(hwnd, shown->title.data(), int(shown->title.size()));
+  const String title(shown->title.data(), size_t(n > 0 ? n : 0));
   const size_t at = title.find(shown->needle);
-  if (at == std::string::npos) return TRUE;
+  if (at == String::npos) return TRUE;
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
-  char program[MAX_PATH] = "?";
+  wchar_t program[MAX_PATH] = L"?";
   if (HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
     DWORD size = MAX_PATH;
-    if (!QueryFullProcessImageNameA(process, 0, program, &size)) strcpy(program, "?");
+    if (!QueryFullProcessImageNameW(process, 0, program, &size)) lstrcpyW(program, L"?");
     CloseHandle(process);
   }
-  printf("  window \"%s\"\n    process %lu, %s%s\n", title.c_str(), pid, program,
-         at == 0 ? "; the name stands at the title's start, so it does not count" : "");
+  Say(L"  window \"" + title + L"\"\n    process " + std::to_wstring(pid) + L", " + program +
+      (at == 0 ? L"; the name stands at the title's start, so it does not count" : L""));
   ++shown->count;
   return TRUE;
 }
 
-int Doctor(HvqCheckPrjOpenedProc CheckPrjOpened, const std::string& folder,
-           const std::string& name) {
+int Doctor(HvqCheckPrjOpenedWProc CheckPrjOpened, const String& folder, const String& name) {
   ULONGLONG size = 0;
   bool isFolder = false;
-  printf("template %s: ", kTemplate);
-  if (Exists(kTemplate, &isFolder, &size) && !isFolder)
-    printf("present, %llu bytes\n", size);
-  else
-    printf("missing: a new project's 3d folder would get no copy\n");
+  const bool haveTemplate = Exists(kTemplate, &isFolder, &size) && !isFolder;
+  Say(String(L"template ") + kTemplate + L": " +
+      (haveTemplate ? L"present, " + std::to_wstring(size) + L" bytes" : String(L"missing")));
 
-  const std::string dir = folder + "\\3d";
-  const bool plain = !folder.empty() && IsPlainFileName(name);
-  if (!plain) {
-    printf("preparation: none (%s)\n",
-           folder.empty() ? "the working folder is empty" : "the name is not a plain file name");
+  const String dir = folder + L"\\3d";
+  if (folder.empty() || !IsPlainFileName(name)) {
+    Say(String(L"preparation: none (") +
+        (folder.empty() ? L"the working folder is empty" : L"the name is not a plain file name") +
+        L")");
   } else if (Exists(dir)) {
-    printf("%s exists: the project is prepared and nothing in it is created again\n", dir.c_str());
+    Say(dir + L" exists: the project is prepared and nothing in it is created again");
     int missing = 0;
-    for (const std::string& part : {name + ".hvq", std::string("images"), std::string("treepics")})
-      if (!Exists(dir + "\\" + part)) {
-        printf("  missing: %s\\%s (not restored; remove %s to prepare again)\n", dir.c_str(),
-               part.c_str(), dir.c_str());
+    for (const String& part : {name + L".hvq", String(L"images"), String(L"treepics")})
+      if (!Exists(dir + L"\\" + part)) {
+        Say(L"  missing: " + dir + L"\\" + part + L" (not restored; remove " + dir +
+            L" to prepare again)");
         ++missing;
       }
-    if (!missing) printf("  it holds %s.hvq, images and treepics\n", name.c_str());
+    if (!missing) Say(L"  it holds " + name + L".hvq, images and treepics");
   } else if (!Exists(folder)) {
-    printf("%s does not exist: nothing would be prepared\n", folder.c_str());
+    Say(folder + L" does not exist: nothing would be prepared");
+  } else if (haveTemplate) {
+    Say(dir + L" would be created with " + dir + L"\\" + name +
+        L".hvq (a copy of the template), images and treepics");
   } else {
-    printf("%s would be created with %s.hvq (a copy of the template), images and treepics\n",
-           dir.c_str(), name.c_str());
+    Say(dir + L" would be created with images and treepics but without " + dir + L"\\" + name +
+        L".hvq, since the template is missing, and would never get it unless " + dir +
+        L" is removed");
   }
 
-  const std::string needle = WithExtension(name);
+  const String needle = WithExtension(name);
   const int opened = CheckPrjOpened(name.c_str());
-  printf("open: %s (windows whose title contains %s:)\n", opened ? "yes" : "no", needle.c_str());
+  Say(String(L"open: ") + (opened ? L"yes" : L"no") + L" (windows whose title contains " + needle +
+      L":)");
   Shown shown{needle};
   EnumWindows(ReportWindow, reinterpret_cast<LPARAM>(&shown));
-  if (!shown.count) printf("  none\n");
+  if (!shown.count) Say(L"  none");
   if (opened) {
-    printf("start would open nothing: the project is shown open\n");
+    Say(L"start would open nothing: the project is shown open");
     return 0;
   }
 
-  std::string document = folder + "\\" + name;
-  if (document.size() < 4 || document.compare(document.size() - 4, 4, ".hvq") != 0)
-    document += ".hvq";
-  printf("document %s: %s\n", document.c_str(), Exists(document) ? "present" : "missing");
-  char program[MAX_PATH * 2] = "";
-  DWORD length = sizeof program;
+  const String document = Document(folder, name);
+  Say(L"document " + document + L": " + (Exists(document) ? L"present" : L"missing"));
+  wchar_t program[MAX_PATH * 2] = L"";
+  DWORD length = MAX_PATH * 2;
   const bool registered = SUCCEEDED(
-      AssocQueryStringA(ASSOCF_NONE, ASSOCSTR_EXECUTABLE, ".hvq", "open", program, &length));
-  if (registered)
-    printf("program for .hvq: %s\n", program);
-  else
-    printf("program for .hvq: none registered\n");
+      AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_EXECUTABLE, L".hvq", L"open", program, &length));
+  Say(String(L"program for .hvq: ") + (registered ? program : L"none registered"));
   if (registered && Exists(document)) {
-    printf("start would ask the shell to open %s\n", document.c_str());
+    Say(L"start would ask the shell to open " + document);
     return 0;
   }
-  printf("start would ask the shell to open %s, which would fail and show the message\n",
-         document.c_str());
+  Say(L"start would ask the shell to open " + document +
+      L", which would fail and show the message");
   return 1;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  const std::string command = argc > 1 ? argv[1] : "";
-  if (argc == 2 && (command == "--help" || command == "-h" || command == "/?")) {
-    fputs(kUsage, stdout);
+int main() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  const String command = argc > 1 ? argv[1] : L"";
+  if (argc == 2 && (command == L"--help" || command == L"-h" || command == L"/?")) {
+    Write(STD_OUTPUT_HANDLE, kUsage);
     return 0;
   }
-  const bool version = argc == 2 && command == "--version";
-  const bool start = argc == 4 && command == "start";
-  const bool check = argc == 3 && command == "check";
-  const bool doctor = argc == 4 && command == "doctor";
+  const bool version = argc == 2 && command == L"--version";
+  const bool start = argc == 4 && command == L"start";
+  const bool check = argc == 3 && command == L"check";
+  const bool doctor = argc == 4 && command == L"doctor";
   if (!version && !start && !check && !doctor) {
-    fputs(kUsage, stderr);
+    Write(STD_ERROR_HANDLE, kUsage);
     return 2;
   }
 
-  const std::string dll = DllPath();
-  HMODULE module = LoadLibraryA(dll.c_str());
+  if (version) Say(L"hvqlaunch.exe " HVQLAUNCH_VERSION_STRING);
+  const String dll = DllPath();
+  HMODULE module = LoadLibraryW(dll.c_str());
   if (!module) {
-    if (version) printf("hvqlaunch.exe %s\n", HVQLAUNCH_VERSION_STRING);
-    fprintf(stderr, "hvqlaunch: cannot load %s (error %lu)\n", dll.c_str(), GetLastError());
+    const String error = std::to_wstring(GetLastError());
+    if (version) {
+      Say(L"hvqlaunch.dll not found beside this program (" + dll + L", error " + error + L")");
+      return 0;
+    }
+    Write(STD_ERROR_HANDLE, L"hvqlaunch: cannot load " + dll + L" (error " + error + L")\n");
     return 3;
   }
-  auto CheckPrjOpened = reinterpret_cast<HvqCheckPrjOpenedProc>(
-      reinterpret_cast<void*>(GetProcAddress(module, HVQ_CHECKPRJOPENED_NAME)));
-  auto StartVRAN3D = reinterpret_cast<HvqStartVRAN3DProc>(
-      reinterpret_cast<void*>(GetProcAddress(module, HVQ_STARTVRAN3D_NAME)));
+  const auto CheckPrjOpened = reinterpret_cast<HvqCheckPrjOpenedWProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, "HvqCheckPrjOpenedW")));
+  const auto StartVRAN3D = reinterpret_cast<HvqStartVRAN3DWProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, "HvqStartVRAN3DW")));
   int status = 0;
   if (version) {
-    const std::string dllVersion = FileVersion(dll);
-    printf("hvqlaunch.exe %s\nhvqlaunch.dll %s (%s)\n", HVQLAUNCH_VERSION_STRING,
-           dllVersion.empty() ? "without a version resource" : dllVersion.c_str(), dll.c_str());
+    const String dllVersion = FileVersion(dll);
+    Say(L"hvqlaunch.dll " + (dllVersion.empty() ? L"without a version resource" : dllVersion) +
+        L" (" + dll + L")");
+  } else if (!CheckPrjOpened || !StartVRAN3D) {
+    Write(STD_ERROR_HANDLE, L"hvqlaunch: " + dll + L" lacks the wide entry points (before 1.2)\n");
+    status = 3;
   } else if (start) {
-    StaticString folder(argv[2]), name(argv[3]);
-    StartVRAN3D(folder.Arg(), name.Arg());
+    // The shell asks a program that calls it and then exits to initialise
+    // COM first: some registered programs are started through COM or DDE.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    StartVRAN3D(argv[2], argv[3]);
+    if (SUCCEEDED(com)) CoUninitialize();
   } else if (check) {
     const int opened = CheckPrjOpened(argv[2]);
-    printf("%d\n", opened);
+    Say(std::to_wstring(opened));
     status = opened ? 0 : 1;
   } else {
     status = Doctor(CheckPrjOpened, argv[2], argv[3]);

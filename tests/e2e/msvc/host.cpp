@@ -4,33 +4,9 @@
 // names, through the package's header and import library. Freestanding:
 // no C runtime, only KERNEL32 and USER32.
 
-extern "C" {
-__declspec(dllimport) int __stdcall CreateDirectoryA(const char* path, void* security);
-__declspec(dllimport) void __stdcall ExitProcess(unsigned code);
-__declspec(dllimport) unsigned long __stdcall GetFileAttributesA(const char* path);
-__declspec(dllimport) void* __stdcall GetProcessHeap();
-__declspec(dllimport) void* __stdcall GetStdHandle(unsigned long which);
-__declspec(dllimport) void* __stdcall HeapAlloc(void* heap, unsigned long flags,
-                                                unsigned long size);
-__declspec(dllimport) int __stdcall HeapFree(void* heap, unsigned long flags, void* p);
-__declspec(dllimport) long __stdcall InterlockedDecrement(long volatile* p);
-__declspec(dllimport) long __stdcall InterlockedIncrement(long volatile* p);
-__declspec(dllimport) int __stdcall WriteFile(void* file, const void* data, unsigned long size,
-                                              unsigned long* written, void* overlapped);
-__declspec(dllimport) void* __stdcall CreateWindowExA(unsigned long exStyle, const char* cls,
-                                                      const char* title, unsigned long style, int x,
-                                                      int y, int w, int h, void* parent, void* menu,
-                                                      void* instance, void* param);
-__declspec(dllimport) int __stdcall DestroyWindow(void* hwnd);
-}
+#include "freestanding.h"
 
 namespace {
-
-int Length(const char* s) {
-  int n = 0;
-  while (s[n]) ++n;
-  return n;
-}
 
 struct StringData {
   long nRefs;  // -1: the shared empty string, never counted
@@ -76,51 +52,6 @@ class CString {
 #define HVQ_HOST_HAS_CSTRING
 #include "hvqlaunch.h"
 
-namespace {
-
-int g_passed = 0, g_failed = 0;
-
-void Print(const char* s) {
-  unsigned long written = 0;
-  WriteFile(GetStdHandle(static_cast<unsigned long>(-11)), s, unsigned(Length(s)), &written, 0);
-}
-
-void PrintNumber(int n) {
-  char digits[12];
-  int i = 11;
-  digits[i] = 0;
-  do {
-    digits[--i] = char('0' + n % 10);
-    n /= 10;
-  } while (n);
-  Print(digits + i);
-}
-
-void Check(bool ok, const char* what) {
-  if (ok) {
-    ++g_passed;
-    return;
-  }
-  ++g_failed;
-  Print("FAILED: ");
-  Print(what);
-  Print("\n");
-}
-#define CHECK(cond) Check((cond), #cond)
-
-bool IsFolder(const char* path) {
-  const unsigned long attributes = GetFileAttributesA(path);
-  return attributes != 0xFFFFFFFFul && (attributes & 0x10);
-}
-
-// A hidden top-level window whose title shows a project as open, so that
-// the launch stays away from the shell.
-void* ShowOpen(const char* title) {
-  return CreateWindowExA(0, "STATIC", title, 0, 0, 0, 10, 10, 0, 0, 0, 0);
-}
-
-}  // namespace
-
 extern "C" void HostMain() {
   CreateDirectoryA("d:\\work", 0);
   CreateDirectoryA("d:\\work\\msvc", 0);
@@ -153,9 +84,5 @@ extern "C" void HostMain() {
 
   DestroyWindow(open);
   DestroyWindow(openToo);
-  PrintNumber(g_passed);
-  Print(" passed, ");
-  PrintNumber(g_failed);
-  Print(" failed\n");
-  ExitProcess(g_failed == 0 ? 0 : 1);
+  Finish();
 }

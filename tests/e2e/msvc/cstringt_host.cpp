@@ -1,0 +1,199 @@
+// A host rebuilt with a newer compiler: its CString is ATL::CStringT over a
+// string manager that counts what it frees, passed by value to each of the
+// twelve StartVRAN3D forms (the callee destroys its arguments). Built
+// freestanding for the MSVC C++ ABI of either architecture.
+#include "freestanding.h"
+
+extern "C" {
+__declspec(dllimport) void* __stdcall CreateFileW(const wchar_t* path, unsigned long access,
+                                                  unsigned long share, void* security,
+                                                  unsigned long disposition, unsigned long flags,
+                                                  void* templateFile);
+__declspec(dllimport) int __stdcall CloseHandle(void* handle);
+__declspec(dllimport) void __stdcall Sleep(unsigned long ms);
+__declspec(dllimport) unsigned long __stdcall GetModuleFileNameW(void* module, wchar_t* path,
+                                                                 unsigned long size);
+__declspec(dllimport) long __stdcall RegSetKeyValueW(void* key, const wchar_t* subkey,
+                                                     const wchar_t* value, unsigned long type,
+                                                     const void* data, unsigned long size);
+int _purecall() { return 0; }
+}
+
+namespace ATL {
+struct CStringData;
+struct IAtlStringMgr {
+  virtual CStringData* Allocate(int nChars, int nCharSize) = 0;
+  virtual void Free(CStringData* pData) = 0;
+  virtual CStringData* Reallocate(CStringData* pData, int nChars, int nCharSize) = 0;
+  virtual CStringData* GetNilString() = 0;
+  virtual IAtlStringMgr* Clone() = 0;
+};
+struct CStringData {
+  IAtlStringMgr* pStringMgr;
+  int nDataLength;
+  int nAllocLength;
+  long nRefs;
+};
+template <typename T>
+class ChTraitsCRT {};
+template <typename T>
+class ChTraitsOS {};
+template <typename T, class ChTraits>
+class StrTraitATL {};
+}  // namespace ATL
+
+namespace {
+
+// Counts what it frees; its empty string starts at 2 and is never freed.
+struct CountingMgr : ATL::IAtlStringMgr {
+  int frees = 0;
+  struct {
+    ATL::CStringData header;
+    wchar_t nul;
+  } nil = {{this, 0, 0, 2}, 0};
+  ATL::CStringData* Allocate(int nChars, int nCharSize) override {
+    auto* d = static_cast<ATL::CStringData*>(HeapAlloc(
+        GetProcessHeap(), 8, sizeof(ATL::CStringData) + Size(nChars + 1) * Size(nCharSize)));
+    *d = {this, nChars, nChars, 1};
+    return d;
+  }
+  void Free(ATL::CStringData* pData) override {
+    CHECK(pData != &nil.header);
+    ++frees;
+    HeapFree(GetProcessHeap(), 0, pData);
+  }
+  ATL::CStringData* Reallocate(ATL::CStringData*, int, int) override { return nullptr; }
+  ATL::CStringData* GetNilString() override {
+    ++nil.header.nRefs;
+    return &nil.header;
+  }
+  IAtlStringMgr* Clone() override { return this; }
+};
+CountingMgr* g_mgr;  // made in HostMain: nothing runs constructors of globals here
+
+}  // namespace
+
+namespace ATL {
+template <typename T, class StrTraits>
+class CStringT {
+ public:
+  CStringT() : m_pszData(Chars(g_mgr->GetNilString())) {}
+  CStringT(const T* text) {
+    CStringData* d = g_mgr->Allocate(Length(text), sizeof(T));
+    for (int i = 0; i <= d->nDataLength; ++i) Chars(d)[i] = text[i];
+    m_pszData = Chars(d);
+  }
+  CStringT(const CStringT& src) : m_pszData(src.m_pszData) { InterlockedIncrement(&Data()->nRefs); }
+  ~CStringT() {
+    if (InterlockedDecrement(&Data()->nRefs) <= 0) Data()->pStringMgr->Free(Data());
+  }
+  long Refs() const { return Data()->nRefs; }
+
+ private:
+  static T* Chars(CStringData* d) { return reinterpret_cast<T*>(d + 1); }
+  CStringData* Data() const { return reinterpret_cast<CStringData*>(m_pszData) - 1; }
+  T* m_pszData;
+};
+}  // namespace ATL
+
+template <typename T, class ChTraits>
+class StrTraitMFC_DLL {};
+template <typename T, class ChTraits>
+class StrTraitMFC {};
+
+// Through the header, as a Unicode host with MFC in a DLL declares it.
+typedef ATL::CStringT<wchar_t, StrTraitMFC_DLL<wchar_t, ATL::ChTraitsCRT<wchar_t>>> CString;
+#define HVQ_HOST_HAS_CSTRING
+#include "hvqlaunch.h"
+
+// The other eleven, as the other hosts declare them.
+#define HVQ_DECLARE(Traits, ChTraits, T)                                           \
+  __declspec(dllimport) void StartVRAN3D(ATL::CStringT<T, Traits<T, ChTraits<T>>>, \
+                                         ATL::CStringT<T, Traits<T, ChTraits<T>>>);
+#define HVQ_DECLARE_ALL(Traits, ChTraits) \
+  HVQ_DECLARE(Traits, ChTraits, char)     \
+  HVQ_DECLARE(Traits, ChTraits, wchar_t)  \
+  HVQ_DECLARE(Traits, ChTraits, unsigned short)
+HVQ_DECLARE_ALL(StrTraitMFC_DLL, ATL::ChTraitsCRT)
+HVQ_DECLARE_ALL(StrTraitMFC, ATL::ChTraitsCRT)
+HVQ_DECLARE_ALL(ATL::StrTraitATL, ATL::ChTraitsCRT)
+HVQ_DECLARE_ALL(ATL::StrTraitATL, ATL::ChTraitsOS)
+
+namespace {
+
+template <typename T>
+const T* Text(const char* ascii) {
+  static T buffer[4][64];
+  static int next = 0;
+  T* out = buffer[next++ % 4];
+  for (int i = 0; (out[i] = T(ascii[i])) != 0; ++i) {
+  }
+  return out;
+}
+
+// References the host keeps come back to where they were, the last ones
+// are freed once each through the host's manager, and the shared empty
+// string is never touched. The project is shown open: no shell.
+template <typename T, template <typename, class> class Traits, template <typename> class ChTraits>
+void Form() {
+  typedef ATL::CStringT<T, Traits<T, ChTraits<T>>> String;
+  const int frees = g_mgr->frees;
+  {
+    String folder(Text<T>("d:\\newer")), name(Text<T>("newdeck"));
+    StartVRAN3D(folder, name);
+    StartVRAN3D(folder, name);
+    CHECK(folder.Refs() == 1 && name.Refs() == 1 && g_mgr->frees == frees);
+  }
+  StartVRAN3D(String(Text<T>("d:\\newer")), String(Text<T>("newdeck")));
+  CHECK(g_mgr->frees == frees + 4);
+  const long nilRefs = g_mgr->nil.header.nRefs;
+  StartVRAN3D(String(Text<T>("d:\\newer")), String());
+  CHECK(g_mgr->frees == frees + 5 && g_mgr->nil.header.nRefs == nilRefs);
+}
+
+template <template <typename, class> class Traits, template <typename> class ChTraits>
+void Forms() {
+  Form<char, Traits, ChTraits>();
+  Form<wchar_t, Traits, ChTraits>();
+  Form<unsigned short, Traits, ChTraits>();
+}
+
+}  // namespace
+
+extern "C" void HostMain() {
+  CountingMgr mgr;
+  g_mgr = &mgr;
+  CreateDirectoryA("d:\\newer", 0);
+  void* open = ShowOpen("Viewer - d:\\newer\\newdeck.hvq");
+  Forms<StrTraitMFC_DLL, ATL::ChTraitsCRT>();
+  Forms<StrTraitMFC, ATL::ChTraitsCRT>();
+  Forms<ATL::StrTraitATL, ATL::ChTraitsCRT>();
+  Forms<ATL::StrTraitATL, ATL::ChTraitsOS>();
+  CHECK(IsFolder("d:\\newer\\3d\\treepics"));
+  DestroyWindow(open);
+
+  // Names outside the code page, prepared and opened exactly: the sample
+  // viewer beside this program, registered for ".hvq", titles its window
+  // with the full path it was given.
+  wchar_t viewer[300];
+  viewer[0] = L'"';
+  unsigned long n = GetModuleFileNameW(0, viewer + 1, 260);
+  while (n && viewer[n] != L'\\') --n;
+  const wchar_t* tail = L"\\hvqviewer.exe\" \"%1\"";
+  for (int i = 0; (viewer[n + 1 + i] = tail[i]) != 0; ++i) {
+  }
+  void* const hklm = reinterpret_cast<void*>(IntPtr(long(0x80000002)));  // sign-extended
+  RegSetKeyValueW(hklm, L"Software\\Classes\\.hvq", 0, 1, L"HvqNewer.Document", 36);
+  RegSetKeyValueW(hklm, L"Software\\Classes\\HvqNewer.Document\\shell\\open\\command", 0, 1, viewer,
+                  unsigned(Length(viewer) + 1) * 2);
+  CreateDirectoryW(L"d:\\работа", 0);
+  CloseHandle(CreateFileW(L"d:\\работа\\模型.hvq", 0x40000000, 0, 0, 2, 0, 0));
+  const int frees = g_mgr->frees;
+  StartVRAN3D(CString(L"d:\\работа"), CString(L"模型"));
+  CHECK(g_mgr->frees == frees + 2);
+  CHECK(GetFileAttributesW(L"d:\\работа\\3d\\images") != 0xFFFFFFFFul);
+  int shown = 0;
+  for (int i = 0; i < 100 && !(shown = CheckPrjOpened(L"d:\\работа\\模型")); ++i) Sleep(100);
+  CHECK(shown == 1);
+  Finish();
+}
