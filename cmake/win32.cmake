@@ -173,11 +173,27 @@ install(TARGETS hvqlaunch_host RUNTIME DESTINATION bin)
 install(FILES ${HVQ_INCLUDE_DIR}/hvqlaunch.h DESTINATION include)
 install(FILES ${HVQ_MSVC_LIB} ${HVQ_DIST_DEF} DESTINATION lib)
 install(EXPORT hvqlaunchTargets NAMESPACE hvqlaunch:: DESTINATION lib/cmake/hvqlaunch)
+# The config refuses a consumer of the other architecture in words, and
+# gives the DLL to every build type of the consumer.
+if(HVQ_ARCH STREQUAL x64)
+  set(HVQ_OTHER_SUFFIX win32)
+else()
+  set(HVQ_OTHER_SUFFIX win64)
+endif()
 file(WRITE ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
   "# hvqlaunch::hvqlaunch: the DLL in bin/, its import library and header.\n"
-  "include(\"\${CMAKE_CURRENT_LIST_DIR}/hvqlaunchTargets.cmake\")\n")
+  "if(NOT CMAKE_SIZEOF_VOID_P EQUAL ${CMAKE_SIZEOF_VOID_P})\n"
+  "  set(hvqlaunch_FOUND FALSE)\n"
+  "  set(hvqlaunch_NOT_FOUND_MESSAGE \"this is the ${HVQ_PACKAGE_SUFFIX} package of hvqlaunch (${HVQ_ARCH}); "
+  "this project builds for the other architecture: take hvqlaunch-${PROJECT_VERSION}-${HVQ_OTHER_SUFFIX}\")\n"
+  "  return()\n"
+  "endif()\n"
+  "include(\"\${CMAKE_CURRENT_LIST_DIR}/hvqlaunchTargets.cmake\")\n"
+  "foreach(config DEBUG RELEASE RELWITHDEBINFO NOCONFIG)\n"
+  "  set_property(TARGET hvqlaunch::hvqlaunch PROPERTY MAP_IMPORTED_CONFIG_\${config} MinSizeRel)\n"
+  "endforeach()\n")
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake
-  COMPATIBILITY SameMajorVersion)
+  COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
   ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake DESTINATION lib/cmake/hvqlaunch)
 install(FILES README.md CHANGELOG.md LICENSE DESTINATION share/doc/hvqlaunch)
@@ -196,5 +212,5 @@ include(CPack)
 # resource, the PDB, and hosts of both toolchains and a CMake project built
 # against it alone, run under Wine.
 hvq_wine_test(e2e_package 240 ${CMAKE_SOURCE_DIR}/tests/e2e/package-hosts ${CMAKE_BINARY_DIR}
-  ${PROJECT_VERSION})
+  ${PROJECT_VERSION} ${HVQ_ARCH})
 set_property(TEST e2e_package APPEND PROPERTY ENVIRONMENT "HVQ_BUILD_DIR=${CMAKE_BINARY_DIR}")
