@@ -117,7 +117,8 @@ function(hvq_msvc_host name source)
             -fno-builtin -Wall -Wextra -Werror -I${HVQ_INCLUDE_DIR} -c ${source} -o ${name}.obj
     COMMAND ${HVQ_LLD_LINK} /nologo /entry:HostMain /subsystem:console /nodefaultlib /out:${exe}
             ${name}.obj ${HVQ_MSVC_LIB} ${HVQ_MSVC_SYSLIBS}
-    DEPENDS ${source} ${CMAKE_SOURCE_DIR}/tests/e2e/msvc/freestanding.h ${HVQ_MSVC_LIB}
+    DEPENDS ${source} ${CMAKE_SOURCE_DIR}/tests/e2e/msvc/freestanding.h
+            ${CMAKE_SOURCE_DIR}/tests/e2e/msvc/standins/win32.h ${HVQ_MSVC_LIB}
             ${HVQ_MSVC_SYSLIBS} ${HVQ_INCLUDE_DIR}/hvqlaunch.h)
   add_custom_target(${name} ALL DEPENDS ${exe})
   add_dependencies(${name} hvqlaunch hvqviewer)
@@ -198,7 +199,12 @@ install(FILES ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
   ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake DESTINATION lib/cmake/hvqlaunch)
 install(FILES README.md CHANGELOG.md LICENSE DESTINATION share/doc/hvqlaunch)
 install(TARGETS hvqviewer RUNTIME DESTINATION share/hvqlaunch/samples)
-install(FILES tools/demo/2006.hvq DESTINATION share/hvqlaunch/samples)
+install(FILES tools/demo/2006.hvq tools/samples/c_host.c tools/samples/newer_cstring_host.cpp
+  tools/samples/python_host.py DESTINATION share/hvqlaunch/samples)
+if(HVQ_ARCH STREQUAL x86)
+  install(FILES tools/samples/old_cstring_host.cpp DESTINATION share/hvqlaunch/samples)
+endif()
+install(FILES cmake/mingw-i686.cmake cmake/mingw-x86_64.cmake DESTINATION share/hvqlaunch/cmake)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME hvqlaunch)

@@ -4,6 +4,8 @@
 // freestanding for the MSVC C++ ABI of either architecture.
 #include "freestanding.h"
 
+#include "standins/atlstr.h"
+
 extern "C" {
 __declspec(dllimport) void* __stdcall CreateFileW(const wchar_t* path, unsigned long access,
                                                   unsigned long share, void* security,
@@ -16,31 +18,7 @@ __declspec(dllimport) unsigned long __stdcall GetModuleFileNameW(void* module, w
 __declspec(dllimport) long __stdcall RegSetKeyValueW(void* key, const wchar_t* subkey,
                                                      const wchar_t* value, unsigned long type,
                                                      const void* data, unsigned long size);
-int _purecall() { return 0; }
 }
-
-namespace ATL {
-struct CStringData;
-struct IAtlStringMgr {
-  virtual CStringData* Allocate(int nChars, int nCharSize) = 0;
-  virtual void Free(CStringData* pData) = 0;
-  virtual CStringData* Reallocate(CStringData* pData, int nChars, int nCharSize) = 0;
-  virtual CStringData* GetNilString() = 0;
-  virtual IAtlStringMgr* Clone() = 0;
-};
-struct CStringData {
-  IAtlStringMgr* pStringMgr;
-  int nDataLength;
-  int nAllocLength;
-  long nRefs;
-};
-template <typename T>
-class ChTraitsCRT {};
-template <typename T>
-class ChTraitsOS {};
-template <typename T, class ChTraits>
-class StrTraitATL {};
-}  // namespace ATL
 
 namespace {
 
@@ -73,36 +51,12 @@ CountingMgr* g_mgr;  // made in HostMain: nothing runs constructors of globals h
 
 }  // namespace
 
-namespace ATL {
-template <typename T, class StrTraits>
-class CStringT {
- public:
-  CStringT() : m_pszData(Chars(g_mgr->GetNilString())) {}
-  CStringT(const T* text) {
-    CStringData* d = g_mgr->Allocate(Length(text), sizeof(T));
-    for (int i = 0; i <= d->nDataLength; ++i) Chars(d)[i] = text[i];
-    m_pszData = Chars(d);
-  }
-  CStringT(const CStringT& src) : m_pszData(src.m_pszData) { InterlockedIncrement(&Data()->nRefs); }
-  ~CStringT() {
-    if (InterlockedDecrement(&Data()->nRefs) <= 0) Data()->pStringMgr->Free(Data());
-  }
-  long Refs() const { return Data()->nRefs; }
-
- private:
-  static T* Chars(CStringData* d) { return reinterpret_cast<T*>(d + 1); }
-  CStringData* Data() const { return reinterpret_cast<CStringData*>(m_pszData) - 1; }
-  T* m_pszData;
-};
-}  // namespace ATL
-
 template <typename T, class ChTraits>
 class StrTraitMFC_DLL {};
 template <typename T, class ChTraits>
 class StrTraitMFC {};
 
-// Through the header, as a Unicode host with MFC in a DLL declares it.
-typedef ATL::CStringT<wchar_t, StrTraitMFC_DLL<wchar_t, ATL::ChTraitsCRT<wchar_t>>> CString;
+// Through the header, as a Unicode host with ATL declares it.
 #define HVQ_HOST_HAS_CSTRING
 #include "hvqlaunch.h"
 
@@ -163,6 +117,7 @@ void Forms() {
 extern "C" void HostMain() {
   CountingMgr mgr;
   g_mgr = &mgr;
+  ATL::g_pStringMgr = &mgr;
   CreateDirectoryA("d:\\newer", 0);
   void* open = ShowOpen("Viewer - d:\\newer\\newdeck.hvq");
   Forms<StrTraitMFC_DLL, ATL::ChTraitsCRT>();
