@@ -61,6 +61,16 @@ struct AsciiText {
   constexpr operator const TChar*() const { return sz; }
 };
 
+// The search behind CString::Find, over any text: the first offset of pText
+// where pSub occurs and a character starts, or -1. It looks for the first
+// unit directly while candidates are few, and goes over to two-way
+// matching, linear in the worst case, once they have cost nQuickWork more
+// than the text they covered (0: at once).
+template <typename TChar>
+int FindOnCharacterStart(const TChar* pText, size_t nText, const TChar* pSub, size_t nSub,
+                         size_t nQuickWork) noexcept;
+constexpr size_t c_nFindQuickWork = 256;
+
 template <typename TChar>
 class CStringOf {
  public:
@@ -95,6 +105,10 @@ class CStringOf {
   // Offset of the first occurrence of pszSub that begins on a whole
   // character (CharacterStarts below), or -1. Case-sensitive.
   int Find(const TChar* pszSub) const noexcept;
+  int Find(const CStringOf& strSub) const noexcept {
+    return FindOnCharacterStart(m_pchData, size_t(GetLength()), strSub.m_pchData,
+                                size_t(strSub.GetLength()), c_nFindQuickWork);
+  }
 
   // Direct access for readers that fill the string: GetBuffer makes the
   // buffer this object's own and able to hold nMinLength characters plus
@@ -130,13 +144,3 @@ int StringLength(const WideChar* psz) noexcept;
 // double-byte character of the ANSI code page, or a surrogate pair, is 2.
 int CharacterLength(const char* p, size_t nLeft) noexcept;
 int CharacterLength(const WideChar* p, size_t nLeft) noexcept;
-
-// The search behind CString::Find, over any text: the first offset of pText
-// where pSub occurs and a character starts, or -1. It looks for the first
-// unit directly while candidates are few, and goes over to two-way
-// matching, linear in the worst case, once they have cost nQuickWork more
-// than the text they covered (0: at once).
-template <typename TChar>
-int FindOnCharacterStart(const TChar* pText, size_t nText, const TChar* pSub, size_t nSub,
-                         size_t nQuickWork) noexcept;
-constexpr size_t c_nFindQuickWork = 256;

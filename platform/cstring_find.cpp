@@ -38,9 +38,22 @@ const Byte* FindUnit(const Byte* p, Byte u, size_t n) noexcept {
   return static_cast<const Byte*>(memchr(p, u, n));
 }
 
+// 16-bit units, four at a time: a unit equal to u becomes zero in x ^ u,
+// and the first zero unit of a word is found with the usual bit trick.
 template <typename TUnit>
 const TUnit* FindUnit(const TUnit* p, TUnit u, size_t n) noexcept {
-  for (const TUnit* const pEnd = p + n; p != pEnd; ++p)
+  static_assert(sizeof(TUnit) == 2, "16-bit units");
+  const uint64_t ones = 0x0001000100010001u, highs = 0x8000800080008000u;
+  const uint64_t pattern = ones * u;
+  const TUnit* const pEnd = p + n;
+  for (; pEnd - p >= 4; p += 4) {
+    uint64_t w;
+    memcpy(&w, p, 8);
+    w ^= pattern;
+    const uint64_t zeros = (w - ones) & ~w & highs;
+    if (zeros) return p + __builtin_ctzll(zeros) / 16;  // little-endian
+  }
+  for (; p != pEnd; ++p)
     if (*p == u) return p;
   return nullptr;
 }

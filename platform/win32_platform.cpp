@@ -76,7 +76,10 @@ bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<char>& title) noex
     title.strText = "";
     return true;
   }
-  const int nBytes = WideCharToMultiByte(CP_ACP, 0, pwch, nRead, nullptr, 0, nullptr, nullptr);
+  // One conversion into room enough for any code page: at most three bytes
+  // a unit (UTF-8 as the ANSI code page). The room stays for the next title.
+  if (nRead > 0x0FFFFFFF) return false;
+  const int nBytes = nRead * 3;
   char* pch = title.strText.GetBuffer(nBytes);
   if (!pch) return false;
   const int nDone = WideCharToMultiByte(CP_ACP, 0, pwch, nRead, pch, nBytes, nullptr, nullptr);
