@@ -208,7 +208,8 @@ install(FILES tools/demo/2006.hvq tools/samples/c_host.c tools/samples/newer_cst
 if(HVQ_ARCH STREQUAL x86)
   install(FILES tools/samples/old_cstring_host.cpp DESTINATION share/hvqlaunch/samples)
 endif()
-install(FILES cmake/mingw-i686.cmake cmake/mingw-x86_64.cmake DESTINATION share/hvqlaunch/cmake)
+install(FILES cmake/mingw-i686.cmake cmake/mingw-x86_64.cmake cmake/mingw-w64.cmake
+  DESTINATION share/hvqlaunch/cmake)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME hvqlaunch)
