@@ -23,29 +23,21 @@ __declspec(dllimport) long __stdcall RegSetKeyValueW(void* key, const wchar_t* s
 namespace {
 
 // Counts what it frees; its empty string starts at 2 and is never freed.
-struct CountingMgr : ATL::IAtlStringMgr {
+struct CountingMgr : ATL::HeapStringMgr {
   int frees = 0;
   struct {
     ATL::CStringData header;
     wchar_t nul;
   } nil = {{this, 0, 0, 2}, 0};
-  ATL::CStringData* Allocate(int nChars, int nCharSize) override {
-    auto* d = static_cast<ATL::CStringData*>(HeapAlloc(
-        GetProcessHeap(), 8, sizeof(ATL::CStringData) + Size(nChars + 1) * Size(nCharSize)));
-    *d = {this, nChars, nChars, 1};
-    return d;
-  }
   void Free(ATL::CStringData* pData) override {
     CHECK(pData != &nil.header);
     ++frees;
-    HeapFree(GetProcessHeap(), 0, pData);
+    HeapStringMgr::Free(pData);
   }
-  ATL::CStringData* Reallocate(ATL::CStringData*, int, int) override { return nullptr; }
   ATL::CStringData* GetNilString() override {
     ++nil.header.nRefs;
     return &nil.header;
   }
-  IAtlStringMgr* Clone() override { return this; }
 };
 CountingMgr* g_mgr;  // made in HostMain: nothing runs constructors of globals here
 
