@@ -1,3 +1,5 @@
+#include <cstddef>
+#include <cstdlib>
 #include <string>
 
 #include "fixture.h"
@@ -194,6 +196,53 @@ TEST_F(LaunchTest, BoundaryReleasesEachHostStringOnce) {
   EXPECT_EQ(last.Refs(), 0);
   EXPECT_EQ(Opened().back(), "C:\\work\\bridge\\.hvq");
   EXPECT_EQ(sim::LiveAllocations(), 1);  // the searched name
+}
+
+// The newer hosts' CString: the call drops one reference of each argument
+// and hands the last one to the host's manager (Free, its table's second
+// entry), after which nothing reads the string (AddressSanitizer sees to
+// it); the manager's empty string is never freed.
+struct NewerStrings {
+  struct Mgr {
+    const void* const* vtable;
+  };
+  struct Header {
+    Mgr* pStringMgr;
+    int nDataLength, nAllocLength;
+    long nRefs;
+    char16_t nul;  // an empty string's characters
+  };
+  static inline int s_frees = 0;
+  static void Free(Mgr*, Header* pData) {
+    ++s_frees;
+    free(pData);
+  }
+  static inline const void* const c_vtable[2] = {nullptr, reinterpret_cast<const void*>(&Free)};
+  static inline Mgr s_mgr = {c_vtable};
+  template <typename T>
+  static T* Make(const std::basic_string<T>& text, long refs) {
+    auto* h = static_cast<Header*>(malloc(offsetof(Header, nul) + (text.size() + 1) * sizeof(T)));
+    h->pStringMgr = &s_mgr;
+    h->nDataLength = h->nAllocLength = int(text.size());
+    h->nRefs = refs;
+    memcpy(&h->nul, text.c_str(), (text.size() + 1) * sizeof(T));
+    return reinterpret_cast<T*>(&h->nul);
+  }
+};
+extern "C" void HvqStartVRAN3DStringTA(char* folder, char* name);
+extern "C" void HvqStartVRAN3DStringTW(char16_t* folder, char16_t* name);
+
+TEST_F(LaunchTest, NewerStringsAreReleasedThroughTheHostsManager) {
+  char* kept = NewerStrings::Make<char>("C:\\work\\bridge", 3);
+  HvqStartVRAN3DStringTA(kept, kept);                                 // two references of three
+  HvqStartVRAN3DStringTA(kept, NewerStrings::Make<char>("deck", 1));  // the last ones
+  EXPECT_EQ(NewerStrings::s_frees, 2);
+  static NewerStrings::Header nil = {&NewerStrings::s_mgr, 0, 0, 3, 0};  // 2, and one handed out
+  HvqStartVRAN3DStringTW(NewerStrings::Make<char16_t>(u"C:\\работа", 1), &nil.nul);
+  EXPECT_EQ(NewerStrings::s_frees, 3);
+  EXPECT_EQ(nil.nRefs, 2);
+  EXPECT_EQ(Opened(), (Strings{"C:\\work\\bridge\\C:\\work\\bridge.hvq",
+                               "C:\\work\\bridge\\deck.hvq", "C:\\работа\\.hvq"}));
 }
 
 // Every allocation the launch makes is failed in turn: the call returns,
