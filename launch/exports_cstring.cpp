@@ -1,9 +1,9 @@
 // The original hosts' entry points: CheckPrjOpened and StartVRAN3D as that
 // compiler declared them, StartVRAN3D taking the old-layout CString by
 // value (32-bit only: no such host was ever 64-bit); and CheckPrjOpened
-// for the same hosts rebuilt in Unicode. Nothing
-// here or below throws: running out of memory ends a call quietly after
-// everything it owns has been released.
+// for the same hosts rebuilt in Unicode. Nothing here or below throws:
+// running out of memory ends a call quietly after everything it owns has
+// been released.
 #include "hvqlaunch.h"
 #include "launch.h"
 
