@@ -11,11 +11,13 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(HVQ_WINEARCH win64)
   set(HVQ_DLLTOOL_MACHINE i386:x86-64)
   set(HVQ_PACKAGE_SUFFIX win64)
+  set(HVQ_OTHER_SUFFIX win32)
 else()
   set(HVQ_ARCH x86)
   set(HVQ_WINEARCH win32)
   set(HVQ_DLLTOOL_MACHINE i386)
   set(HVQ_PACKAGE_SUFFIX win32)
+  set(HVQ_OTHER_SUFFIX win64)
 endif()
 include(cmake/exports.cmake)
 hvq_derive_exports(${HVQ_ARCH})
@@ -180,11 +182,6 @@ install(FILES ${HVQ_MSVC_LIB} ${HVQ_DIST_DEF} DESTINATION lib)
 install(EXPORT hvqlaunchTargets NAMESPACE hvqlaunch:: DESTINATION lib/cmake/hvqlaunch)
 # The config refuses a consumer of the other architecture in words, and
 # gives the DLL to every build type of the consumer.
-if(HVQ_ARCH STREQUAL x64)
-  set(HVQ_OTHER_SUFFIX win32)
-else()
-  set(HVQ_OTHER_SUFFIX win64)
-endif()
 file(WRITE ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
   "# hvqlaunch::hvqlaunch: the DLL in bin/, its import library and header.\n"
   "if(NOT CMAKE_SIZEOF_VOID_P EQUAL ${CMAKE_SIZEOF_VOID_P})\n"

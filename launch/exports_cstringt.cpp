@@ -38,18 +38,18 @@ struct StringArg {
 #ifdef _WIN64
 template <typename TChar>
 using StringParam = const StringArg<TChar>*;
-template <typename TChar>
-TChar* Chars(StringParam<TChar> arg) {
-  return arg->pszData;
-}
 #else
 template <typename TChar>
 using StringParam = StringArg<TChar>;
+#endif
 template <typename TChar>
-TChar* Chars(StringParam<TChar> arg) {
+TChar* Chars(StringArg<TChar> arg) {
   return arg.pszData;
 }
-#endif
+template <typename TChar>
+TChar* Chars(const StringArg<TChar>* arg) {
+  return arg->pszData;
+}
 
 // Drops the call's reference; the last one goes back to the host's own
 // manager. Nothing touches the string afterwards.

@@ -151,49 +151,46 @@ TEST_F(CStringTest, FindOverALongTextWithManyNearMatches) {
 // reference on every pattern and text over two-letter alphabets, both
 // single-byte and with a GBK lead byte.
 TEST_F(CStringTest, TwoWayMatchesTheReferenceOnEverySmallCase) {
-  const auto Spell = [](unsigned bits, size_t length, const char* letters) {
-    std::string s;
-    for (size_t i = 0; i < length; ++i) s += letters[(bits >> i) & 1];
-    return s;
-  };
-  for (const auto& [letters, cp] : {std::pair{"ab", 1252}, std::pair{"a\xB0", 936}}) {
-    sim::SetCodePage(cp);
+  // Every pattern of up to mMax letters in every text of up to nMax, from
+  // each quick-work start, against the reference.
+  const auto Every = [](auto letters, size_t mMax, size_t nMax, std::vector<size_t> quicks,
+                        auto reference) {
+    const auto Spell = [&](unsigned bits, size_t length) {
+      decltype(letters) s;
+      for (size_t i = 0; i < length; ++i) s += letters[(bits >> i) & 1];
+      return s;
+    };
     int mismatches = 0;
-    for (size_t m = 1; m <= 7; ++m) {
+    for (size_t m = 1; m <= mMax; ++m) {
       for (unsigned pb = 0; pb < (1u << m); ++pb) {
-        const std::string sub = Spell(pb, m, letters);
-        for (size_t n = m; n <= 10; ++n) {
+        const auto sub = Spell(pb, m);
+        for (size_t n = m; n <= nMax; ++n) {
           for (unsigned tb = 0; tb < (1u << n); ++tb) {
-            const std::string text = Spell(tb, n, letters);
-            const int found = FindOnCharacterStart(text.data(), n, sub.data(), m, 0);
-            if (found != reference::Find(text, sub, cp) && ++mismatches <= 5)
-              ADD_FAILURE() << "'" << text << "' / '" << sub << "' @" << cp << ": " << found;
+            const auto text = Spell(tb, n);
+            for (size_t quick : quicks)
+              if (FindOnCharacterStart(text.data(), n, sub.data(), m, quick) !=
+                      reference(text, sub) &&
+                  ++mismatches <= 5)
+                ADD_FAILURE() << "text " << tb << " / pattern " << pb << " of " << n << "/" << m;
           }
         }
       }
     }
     EXPECT_EQ(mismatches, 0);
+  };
+  // Single-byte, and with a GBK lead byte.
+  for (const auto& [letters, cp] : {std::pair{"ab", 1252}, std::pair{"a\xB0", 936}}) {
+    sim::SetCodePage(cp);
+    Every(std::string(letters), 7, 10, {0},
+          [cp = cp](const std::string& text, const std::string& sub) {
+            return reference::Find(text, sub, cp);
+          });
   }
   // UTF-16 over the two halves of a surrogate pair.
-  int mismatches = 0;
-  for (size_t m = 1; m <= 6; ++m) {
-    for (unsigned pb = 0; pb < (1u << m); ++pb) {
-      std::u16string sub;
-      for (size_t i = 0; i < m; ++i) sub += (pb >> i) & 1 ? u'\xDE00' : u'\xD83D';
-      for (size_t n = m; n <= 9; ++n) {
-        for (unsigned tb = 0; tb < (1u << n); ++tb) {
-          std::u16string text;
-          for (size_t i = 0; i < n; ++i) text += (tb >> i) & 1 ? u'\xDE00' : u'\xD83D';
-          for (size_t quick : {size_t(0), c_nFindQuickWork})
-            if (FindOnCharacterStart(text.data(), n, sub.data(), m, quick) !=
-                    reference::Find(text, sub) &&
-                ++mismatches <= 5)
-              ADD_FAILURE() << "wide " << tb << " / " << pb;
-        }
-      }
-    }
-  }
-  EXPECT_EQ(mismatches, 0);
+  Every(std::u16string(u"\xD83D\xDE00"), 6, 9, {0, c_nFindQuickWork},
+        [](const std::u16string& text, const std::u16string& sub) {
+          return reference::Find(text, sub);
+        });
 }
 
 // The periodic worst cases, for forward and for backward comparison, with
