@@ -4,6 +4,7 @@
 // names, through the package's header and import library. Freestanding:
 // no C runtime, only KERNEL32 and USER32.
 
+#include "freestanding.h"
 #include "standins/afx.h"
 
 // The package's header declares the two operations for such a host.
