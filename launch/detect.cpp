@@ -10,14 +10,8 @@ struct PrjSearch {
   PlatformTitle<TChar> title;
   int32_t nOpened;
   bool bOutOfMemory;
-};
-
-class LockGuard {
- public:
-  LockGuard() noexcept { PlatformLock(); }
-  ~LockGuard() { PlatformUnlock(); }
-  LockGuard(const LockGuard&) = delete;
-  LockGuard& operator=(const LockGuard&) = delete;
+  bool bWantShown;  // go on to the first visible window that shows it
+  PlatformWindow hWndShown;
 };
 
 }  // namespace
@@ -33,7 +27,10 @@ int EnumPrjWindowProc(PlatformWindow hWnd, intptr_t lParam) {
   }
   if (search.title.strText.Find(search.strName) >= 1) {
     search.nOpened = 1;
-    return 0;
+    if (!search.bWantShown || PlatformIsWindowVisible(hWnd)) {
+      search.hWndShown = hWnd;
+      return 0;
+    }
   }
   return 1;
 }
@@ -41,18 +38,21 @@ int EnumPrjWindowProc(PlatformWindow hWnd, intptr_t lParam) {
 // Nothing waits while the lock is held: titles are read without a message,
 // so no other thread is waited for and no window procedure can call in.
 template <typename TChar>
-int CheckPrjOpened(const TChar* pszName, bool* pbOutOfMemory) {
+int CheckPrjOpened(const TChar* pszName, bool* pbOutOfMemory, PlatformWindow* phWndShown) {
   LockGuard lock;
   CStringOf<TChar>& strPrjName = PrjName(TChar());
   g_nPrjOpened = 0;
   strPrjName = pszName;
   if (strPrjName.Find(c_szHvqExt<TChar>) == -1) strPrjName += c_szHvqExt<TChar>;
-  PrjSearch<TChar> search = {strPrjName, {}, 0, strPrjName.IsOutOfMemory()};
+  PrjSearch<TChar> search = {strPrjName, {}, 0, strPrjName.IsOutOfMemory(), phWndShown != nullptr,
+                             nullptr};
   if (!search.bOutOfMemory) PlatformEnumWindows(EnumPrjWindowProc<TChar>, intptr_t(&search));
   if (pbOutOfMemory) *pbOutOfMemory = search.bOutOfMemory;
-  g_nPrjOpened = search.nOpened;  // a search cut short found nothing
+  if (search.bOutOfMemory) search.nOpened = 0;  // a search cut short found nothing
+  if (phWndShown) *phWndShown = search.hWndShown;
+  g_nPrjOpened = search.nOpened;
   return g_nPrjOpened;
 }
 
-template int CheckPrjOpened(const char*, bool*);
-template int CheckPrjOpened(const WideChar*, bool*);
+template int CheckPrjOpened(const char*, bool*, PlatformWindow*);
+template int CheckPrjOpened(const WideChar*, bool*, PlatformWindow*);

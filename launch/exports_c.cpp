@@ -16,3 +16,20 @@ extern "C" void __stdcall HvqStartVRAN3DA(const char* folder, const char* name) 
 extern "C" void __stdcall HvqStartVRAN3DW(const HvqWChar* folder, const HvqWChar* name) {
   StartVRAN3D(CStringW(folder), CStringW(name));
 }
+
+// The same launches, saying what happened (HVQ_OPENED, ...). A flag the
+// library does not know stops the call before anything is done.
+template <typename TChar>
+static int StartVRAN3DEx(const TChar* folder, const TChar* name, unsigned flags) {
+  if (flags & ~unsigned(HVQ_NO_MESSAGE | HVQ_ACTIVATE)) return HVQ_E_INVALID_FLAGS;
+  return StartVRAN3D(CStringOf<TChar>(folder), CStringOf<TChar>(name), flags);
+}
+
+extern "C" int __stdcall HvqStartVRAN3DExA(const char* folder, const char* name, unsigned flags) {
+  return StartVRAN3DEx(folder, name, flags);
+}
+
+extern "C" int __stdcall HvqStartVRAN3DExW(const HvqWChar* folder, const HvqWChar* name,
+                                           unsigned flags) {
+  return StartVRAN3DEx(folder, name, flags);
+}

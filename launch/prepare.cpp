@@ -23,9 +23,9 @@ static bool IsPlainFileName(const CStringOf<TChar>& strName) {
 // first write, so that running out of memory never leaves a project half
 // prepared.
 template <typename TChar>
-void PreparePrjFolder(CStringOf<TChar> strFolder, CStringOf<TChar> strName) {
+bool PreparePrjFolder(CStringOf<TChar> strFolder, CStringOf<TChar> strName) {
   typedef CStringOf<TChar> String;
-  if (strFolder.IsEmpty() || !IsPlainFileName(strName)) return;
+  if (strFolder.IsEmpty() || !IsPlainFileName(strName)) return true;
   const String strDir = strFolder + c_szSep<TChar> + AsciiText<TChar, 3>("3d");
   const String strCopy = strDir + c_szSep<TChar> + strName + c_szHvqExt<TChar>;
   const String strTemplate = TemplateRoot(TChar()) + AsciiText<TChar, 13>("\\3d\\2006.hvq");
@@ -33,14 +33,15 @@ void PreparePrjFolder(CStringOf<TChar> strFolder, CStringOf<TChar> strName) {
   const String strTreePics = strDir + c_szSep<TChar> + AsciiText<TChar, 9>("treepics");
   if (strCopy.IsOutOfMemory() || strTemplate.IsOutOfMemory() || strImages.IsOutOfMemory() ||
       strTreePics.IsOutOfMemory())
-    return;
-  if (PlatformPathExists(strDir)) return;
+    return false;
+  if (PlatformPathExists(strDir)) return true;
 
-  if (!PlatformCreateDirectory(strDir) && PlatformPathExists(strDir)) return;
+  if (!PlatformCreateDirectory(strDir) && PlatformPathExists(strDir)) return true;
   PlatformCopyFile(strTemplate, strCopy);
   if (!PlatformPathExists(strImages)) PlatformCreateDirectory(strImages);
   if (!PlatformPathExists(strTreePics)) PlatformCreateDirectory(strTreePics);
+  return true;
 }
 
-template void PreparePrjFolder(CString, CString);
-template void PreparePrjFolder(CStringW, CStringW);
+template bool PreparePrjFolder(CString, CString);
+template bool PreparePrjFolder(CStringW, CStringW);

@@ -11,7 +11,8 @@
 
 #include "cstring.h"
 
-typedef struct PlatformWindow_* PlatformWindow;  // a top-level window handle
+typedef struct PlatformWindow_* PlatformWindow;    // a top-level window handle
+typedef struct PlatformProcess_* PlatformProcess;  // a process the shell started
 
 // Called once per top-level window; nonzero goes on, 0 stops.
 typedef int (*PlatformEnumWindowsProc)(PlatformWindow hWnd, intptr_t lParam);
@@ -59,12 +60,29 @@ bool PlatformCreateDirectory(const WideChar* pszPath) noexcept;
 bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept;
 bool PlatformCopyFile(const WideChar* pszSource, const WideChar* pszTarget) noexcept;
 
+// True when the window is visible (minimized ones included); brings it to
+// the foreground, restored first when minimized, without waiting for its
+// thread.
+bool PlatformIsWindowVisible(PlatformWindow hWnd) noexcept;
+void PlatformActivateWindow(PlatformWindow hWnd) noexcept;
+
 // The shell carries out pszVerb on pszFile with the type's registered
-// program, in the normal show state. Above 32 is success.
-intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
-                              const char* pszFile) noexcept;
-intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
-                              const WideChar* pszFile) noexcept;
+// program, in the normal show state, and shows nothing itself. 0 on
+// success, with *phProcess the process it started (null when it handed the
+// document to a program already running); otherwise the system's error
+// code (ERROR_FILE_NOT_FOUND, ERROR_NO_ASSOCIATION, ...).
+unsigned PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb, const char* pszFile,
+                              PlatformProcess* phProcess) noexcept;
+unsigned PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
+                              const WideChar* pszFile, PlatformProcess* phProcess) noexcept;
+// True once the process has ended; closing lets go of it.
+bool PlatformProcessExited(PlatformProcess hProcess) noexcept;
+void PlatformCloseProcess(PlatformProcess hProcess) noexcept;
+
+// Milliseconds since some fixed moment; never goes back.
+uint64_t PlatformTickCount() noexcept;
+// The calling thread's last-error code, which the host reads after a call.
+void PlatformSetLastError(unsigned nError) noexcept;
 
 // A modal box with one OK button; returns when the user has closed it.
 // The text is multibyte in the code page nCodePage.

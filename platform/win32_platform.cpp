@@ -117,24 +117,72 @@ bool PlatformCopyFile(const WideChar* pszSource, const WideChar* pszTarget) noex
   return CopyFileW(pszSource, pszTarget, TRUE) != FALSE;
 }
 
-// The shell takes documents of at most MAX_PATH characters; some shells
-// overrun a fixed buffer on longer ones and end the process. Such a path is
-// refused here as a document the shell could not find.
-intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
-                              const char* pszFile) noexcept {
-  if (MultiByteToWideChar(CP_ACP, 0, pszFile, -1, nullptr, 0) > MAX_PATH) return SE_ERR_FNF;
-  HINSTANCE hResult = ShellExecuteA(reinterpret_cast<HWND>(hWndOwner), pszVerb, pszFile, nullptr,
-                                    nullptr, SW_SHOWNORMAL);
-  return reinterpret_cast<intptr_t>(hResult);
+bool PlatformIsWindowVisible(PlatformWindow hWnd) noexcept {
+  return IsWindowVisible(reinterpret_cast<HWND>(hWnd)) != FALSE;
 }
 
-intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
-                              const WideChar* pszFile) noexcept {
-  if (StringLength(pszFile) >= MAX_PATH) return SE_ERR_FNF;
-  HINSTANCE hResult = ShellExecuteW(reinterpret_cast<HWND>(hWndOwner), pszVerb, pszFile, nullptr,
-                                    nullptr, SW_SHOWNORMAL);
-  return reinterpret_cast<intptr_t>(hResult);
+// A window of another thread is restored by a posted request, so that a
+// busy or hung owner never holds the caller up.
+void PlatformActivateWindow(PlatformWindow hWnd) noexcept {
+  HWND hwnd = reinterpret_cast<HWND>(hWnd);
+  if (IsIconic(hwnd)) {
+    if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId())
+      ShowWindow(hwnd, SW_RESTORE);
+    else
+      ShowWindowAsync(hwnd, SW_RESTORE);
+  }
+  SetForegroundWindow(hwnd);
 }
+
+// The shell takes documents of at most MAX_PATH characters; some shells
+// overrun a fixed buffer on longer ones and end the process. Such a path is
+// refused here as a document the shell could not find. The shell shows no
+// box of its own (SEE_MASK_FLAG_NO_UI, as ShellExecute sets itself).
+template <typename TChar, typename TInfo, typename TExecute>
+static unsigned ShellExecuteWith(TExecute* pfnExecute, PlatformWindow hWndOwner,
+                                 const TChar* pszVerb, const TChar* pszFile, int nFileLength,
+                                 PlatformProcess* phProcess) noexcept {
+  *phProcess = nullptr;
+  if (nFileLength >= MAX_PATH) return ERROR_FILE_NOT_FOUND;
+  TInfo info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.hwnd = reinterpret_cast<HWND>(hWndOwner);
+  info.lpVerb = pszVerb;
+  info.lpFile = pszFile;
+  info.nShow = SW_SHOWNORMAL;
+  if (!pfnExecute(&info)) {
+    const DWORD nError = GetLastError();
+    return nError ? unsigned(nError) : unsigned(ERROR_FILE_NOT_FOUND);
+  }
+  *phProcess = reinterpret_cast<PlatformProcess>(info.hProcess);
+  return 0;
+}
+
+unsigned PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb, const char* pszFile,
+                              PlatformProcess* phProcess) noexcept {
+  const int nLength = MultiByteToWideChar(CP_ACP, 0, pszFile, -1, nullptr, 0) - 1;
+  return ShellExecuteWith<char, SHELLEXECUTEINFOA>(ShellExecuteExA, hWndOwner, pszVerb, pszFile,
+                                                   nLength, phProcess);
+}
+
+unsigned PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
+                              const WideChar* pszFile, PlatformProcess* phProcess) noexcept {
+  return ShellExecuteWith<WideChar, SHELLEXECUTEINFOW>(ShellExecuteExW, hWndOwner, pszVerb, pszFile,
+                                                       StringLength(pszFile), phProcess);
+}
+
+bool PlatformProcessExited(PlatformProcess hProcess) noexcept {
+  return WaitForSingleObject(reinterpret_cast<HANDLE>(hProcess), 0) != WAIT_TIMEOUT;
+}
+
+void PlatformCloseProcess(PlatformProcess hProcess) noexcept {
+  CloseHandle(reinterpret_cast<HANDLE>(hProcess));
+}
+
+uint64_t PlatformTickCount() noexcept { return GetTickCount64(); }
+
+void PlatformSetLastError(unsigned nError) noexcept { SetLastError(nError); }
 
 // The box gets what an application's own message box would have: the
 // window active on this thread as its owner (disabled while the box is up,

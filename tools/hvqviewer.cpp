@@ -7,6 +7,8 @@
 // HVQ_VIEWER_LOG=FILE   append the document's path as given, one line each,
 //                       in UTF-8
 // HVQ_VIEWER_SECONDS=N  close after N seconds; 0: record and exit at once
+// HVQ_VIEWER_LATE=MS    show the window only MS milliseconds after the
+//                       start, as a program that takes time to load does
 #include <windows.h>
 
 #include <shellapi.h>
@@ -69,6 +71,9 @@ int main() {
   char seconds[32] = "";
   const bool limited = GetEnvironmentVariableA("HVQ_VIEWER_SECONDS", seconds, sizeof seconds) > 0;
   if (limited && atoi(seconds) <= 0) return 0;
+
+  char late[32] = "";
+  if (GetEnvironmentVariableA("HVQ_VIEWER_LATE", late, sizeof late) > 0) Sleep(DWORD(atoi(late)));
 
   wchar_t full[MAX_PATH * 4] = L"";
   GetFullPathNameW(argv[1], MAX_PATH * 4, full, nullptr);

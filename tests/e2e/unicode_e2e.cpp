@@ -1,7 +1,8 @@
 // The wide and plain C entry points end to end on code page 1252: a folder
 // and a name outside it found, prepared and opened exactly, the wide
-// CheckPrjOpened exports, a climbing wide name that writes nothing, and the
-// A forms. Built for either architecture.
+// CheckPrjOpened exports, a climbing wide name that writes nothing, the A
+// forms, and the reporting entry points' outcomes and flags. Built for
+// either architecture.
 #include <vector>
 
 #include "e2e.h"
@@ -53,7 +54,13 @@ int main() {
                                         HVQ_CHECKPRJOPENED_WCHAR_ORDINAL),
       Export<HvqCheckPrjOpenedWideProc>(module, HVQ_CHECKPRJOPENED_USHORT_NAME,
                                         HVQ_CHECKPRJOPENED_USHORT_ORDINAL)};
-  if (!checkA || !checkW || !startA || !startW || !checkWide[0] || !checkWide[1]) return Summary();
+  auto startExA =
+      Export<HvqStartVRAN3DExAProc>(module, "HvqStartVRAN3DExA", HVQ_STARTVRAN3DEXA_ORDINAL);
+  auto startExW =
+      Export<HvqStartVRAN3DExWProc>(module, "HvqStartVRAN3DExW", HVQ_STARTVRAN3DEXW_ORDINAL);
+  if (!checkA || !checkW || !startA || !startW || !checkWide[0] || !checkWide[1] || !startExA ||
+      !startExW)
+    return Summary();
 
   Log("a title outside the code page shows the project, past its start only");
   const std::string unique = Unique("");
@@ -106,7 +113,31 @@ int main() {
   CHECK(log.size() == 2 && log[1] == "d:\\plain\\deck.hvq");
   CHECK(ReadFile("d:\\plain\\3d\\deck.hvq") == templateBytes);
 
+  Log("the reporting entry points: a second call while the viewer starts opens nothing");
+  SetEnvironmentVariableA("HVQ_VIEWER_SECONDS", "4");
+  SetEnvironmentVariableA("HVQ_VIEWER_LATE", "1500");
+  CHECK(startExW(folder.c_str(), name.c_str(), 0) == HVQ_OPENED);
+  Sleep(100);
+  CHECK(startExA("d:\\plain", "deck", 4) == HVQ_E_INVALID_FLAGS);
+  CHECK(startExW(folder.c_str(), name.c_str(), HVQ_NO_MESSAGE) == HVQ_OPENING);
+  for (int i = 0; i < 100 && checkW(name.c_str()) == 0; ++i) PumpMessages(50);
+  CHECK(startExW(folder.c_str(), name.c_str(), 0) == HVQ_ALREADY_OPEN);
+  CHECK(ViewerLog(3).size() == 3);  // one viewer started, not two
+
+  Log("failures say why, with a box or without; HVQ_ACTIVATE brings an open project forward");
+  for (const unsigned flags : {0u, unsigned(HVQ_NO_MESSAGE)}) {
+    BoxDismisser dismisser;
+    CHECK(startExA("d:\\plain", "missing", flags) == HVQ_E_OPEN_FAILED);
+    CHECK(GetLastError() == ERROR_FILE_NOT_FOUND);
+    CHECK(dismisser.Count() == (flags ? 0 : 1));
+  }
+  window = MakeWindow("Viewer - d:\\plain\\deck.hvq", true);
+  ShowWindow(window, SW_MINIMIZE);
+  CHECK(startExA("d:\\plain", "deck", HVQ_ACTIVATE) == HVQ_ALREADY_OPEN);
+  CHECK(!IsIconic(window) && GetForegroundWindow() == window);
+  DestroyWindow(window);
   RegisterViewer(false);
+
   FreeLibrary(module);
   return Summary();
 }

@@ -50,7 +50,10 @@ const std::vector<std::string>& FileCalls();
 
 std::string Utf8(const std::u16string& text);
 
-// Shell: a type registered by extension (".hvq") has a program.
+// Shell: a type registered by extension (".hvq") has a program, which
+// each successful request starts as a new process that runs until
+// EndProcesses or Reset. Failures: ERROR_FILE_NOT_FOUND (2),
+// ERROR_NO_ASSOCIATION (1155).
 void RegisterType(const std::string& ext);
 struct ShellRequest {
   PlatformWindow owner;
@@ -58,6 +61,13 @@ struct ShellRequest {
   std::string file;
 };
 const std::vector<ShellRequest>& ShellRequests();
+void EndProcesses();
+int ProcessHandlesOpen();  // given out by the shell and not yet closed
+// The clock, which Reset moves a day on; the thread's last error; the
+// windows activated, in order.
+void Advance(uint64_t nMs);
+unsigned LastError();
+const std::vector<PlatformWindow>& Activated();
 
 const std::vector<std::string>& MessageBoxes();
 int MessageBoxCodePage();  // the code page the last box's text was given in

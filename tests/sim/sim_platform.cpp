@@ -37,7 +37,13 @@ struct State {
   int boxCodePage = 0;
   std::vector<std::string> fileCalls;
   std::string race;  // normalised
+  std::set<int> running;
+  int processes = 0, handles = 0;
+  uint64_t now = 0;
+  std::vector<PlatformWindow> activated;
 };
+
+thread_local unsigned t_lastError = 0;
 
 State& S() {
   static State state;
@@ -94,6 +100,9 @@ void Reset() {
   s.boxCodePage = 0;
   s.fileCalls.clear();
   s.race.clear();
+  s.running.clear();
+  s.now += 86400000;  // so that no launch of an earlier test is still starting
+  s.activated.clear();
 }
 
 void RaceOnCreate(const std::string& path) { S().race = Normalise(path); }
@@ -185,6 +194,11 @@ const std::vector<ShellRequest>& ShellRequests() { return S().requests; }
 const std::vector<std::string>& MessageBoxes() { return S().boxes; }
 int MessageBoxCodePage() { return S().boxCodePage; }
 const std::vector<std::string>& FileCalls() { return S().fileCalls; }
+void EndProcesses() { S().running.clear(); }
+int ProcessHandlesOpen() { return S().handles; }
+void Advance(uint64_t nMs) { S().now += nMs; }
+unsigned LastError() { return t_lastError; }
+const std::vector<PlatformWindow>& Activated() { return S().activated; }
 
 }  // namespace sim
 
@@ -244,9 +258,10 @@ bool PlatformCopyFile(const WideChar* pszSource, const WideChar* pszTarget) noex
   return PlatformCopyFile(sim::Utf8(pszSource).c_str(), sim::Utf8(pszTarget).c_str());
 }
 
-intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
-                              const WideChar* pszFile) noexcept {
-  return PlatformShellExecute(hWndOwner, sim::Utf8(pszVerb).c_str(), sim::Utf8(pszFile).c_str());
+unsigned PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
+                              const WideChar* pszFile, PlatformProcess* phProcess) noexcept {
+  return PlatformShellExecute(hWndOwner, sim::Utf8(pszVerb).c_str(), sim::Utf8(pszFile).c_str(),
+                              phProcess);
 }
 
 bool PlatformPathExists(const char* pszPath) noexcept {
@@ -281,21 +296,43 @@ bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept {
   return true;
 }
 
-intptr_t PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb,
-                              const char* pszFile) noexcept {
+unsigned PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb, const char* pszFile,
+                              PlatformProcess* phProcess) noexcept {
   S().requests.push_back({hWndOwner, pszVerb ? pszVerb : "", pszFile});
+  *phProcess = nullptr;
   const sim::Entry* e = sim::Find(pszFile);
-  if (!e || e->folder) return 2;  // file not found
+  if (!e || e->folder) return 2;  // ERROR_FILE_NOT_FOUND
   const std::string key = sim::Normalise(pszFile);
   const size_t dot = key.rfind('.');
   const size_t sep = key.rfind('\\');
   if (dot == std::string::npos || (sep != std::string::npos && dot < sep) ||
       !S().types.count(key.substr(dot)))
-    return 31;  // no association
-  return 42;
+    return 1155;  // ERROR_NO_ASSOCIATION
+  S().running.insert(++S().processes);
+  ++S().handles;
+  *phProcess = reinterpret_cast<PlatformProcess>(intptr_t(S().processes));
+  return 0;
 }
 
+bool PlatformProcessExited(PlatformProcess hProcess) noexcept {
+  return S().running.count(int(reinterpret_cast<intptr_t>(hProcess))) == 0;
+}
+
+void PlatformCloseProcess(PlatformProcess) noexcept { --S().handles; }
+
+uint64_t PlatformTickCount() noexcept { return S().now; }
+
+void PlatformSetLastError(unsigned nError) noexcept { sim::t_lastError = nError; }
+
+bool PlatformIsWindowVisible(PlatformWindow hWnd) noexcept {
+  return S().windows.at(reinterpret_cast<size_t>(hWnd) - 1).visible;
+}
+
+void PlatformActivateWindow(PlatformWindow hWnd) noexcept { S().activated.push_back(hWnd); }
+
+// A box, like any system call, may leave another last error behind.
 void PlatformMessageBox(const char* pszText, unsigned nCodePage) noexcept {
   S().boxes.push_back(pszText);
   S().boxCodePage = int(nCodePage);
+  sim::t_lastError = 0;
 }
