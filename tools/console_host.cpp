@@ -3,7 +3,11 @@
 // arguments are read as Unicode and what it prints reads right whatever
 // the code page: Unicode to a console, UTF-8 when redirected.
 //
-//   hvqlaunch start FOLDER NAME    prepare and open the project
+//   hvqlaunch start [--no-message] FOLDER NAME
+//                                  prepare and open the project, or bring it
+//                                  forward when it is open; print what
+//                                  happened: opened, already open, opening,
+//                                  out of memory, or open failed: REASON
 //   hvqlaunch check NAME           print 1 (exit 0) when the project is open,
 //                                  0 (exit 1) when it is not
 //   hvqlaunch doctor FOLDER NAME   say what start would do and why, changing
@@ -12,7 +16,8 @@
 //                                  it would show the failure message
 //   hvqlaunch --version            this program's version and the DLL's
 //   hvqlaunch --help | -h | /?     the usage, on standard output
-// Usage errors exit with 2; a DLL that cannot be loaded, with 3.
+// Usage errors exit with 2; a DLL that cannot be loaded or lacks the entry
+// points, with 3.
 #include <windows.h>
 
 #include <objbase.h>
@@ -29,12 +34,16 @@ namespace {
 typedef std::wstring String;
 
 const wchar_t kUsage[] =
-    L"usage: hvqlaunch start FOLDER NAME\n"
+    L"usage: hvqlaunch start [--no-message] FOLDER NAME\n"
     L"       hvqlaunch check NAME\n"
     L"       hvqlaunch doctor FOLDER NAME\n"
     L"       hvqlaunch --version | --help\n"
     L"  start   seeds FOLDER\\3d from the template once, then opens FOLDER\\NAME.hvq\n"
-    L"          through the shell unless a window already shows NAME.hvq\n"
+    L"          through the shell unless a window already shows NAME.hvq (then it\n"
+    L"          brings that window forward) or a launch of it from this program is\n"
+    L"          still starting; prints one line: opened, already open, opening,\n"
+    L"          out of memory, or open failed: REASON. On failure it shows the\n"
+    L"          message box first, unless --no-message\n"
     L"  check   prints 1 and exits 0 when a window shows NAME.hvq, else prints 0, exits 1\n"
     L"  doctor  says what start would do and why, and changes nothing; exits 0 when\n"
     L"          start would find the project open or open it, 1 when it would fail\n"
@@ -42,8 +51,11 @@ const wchar_t kUsage[] =
     L"a project's 3d folder is seeded from it once and never again. The document\n"
     L"FOLDER\\NAME.hvq is the host's own: it must exist, and a program must be\n"
     L"registered for .hvq, or start shows the failure message.\n"
-    L"exit codes: 0 done (check: open), 1 check: not open, doctor: start would fail,\n"
-    L"            2 usage error, 3 hvqlaunch.dll cannot be loaded (--version: 0)\n";
+    L"exit codes: 0 done (start: opened, already open or opening; check: open),\n"
+    L"            1 start: open failed or out of memory; check: not open;\n"
+    L"              doctor: start would fail,\n"
+    L"            2 usage error, 3 hvqlaunch.dll cannot be loaded or lacks the entry\n"
+    L"              points (--version: 0)\n";
 
 const wchar_t kTemplate[] = L"d:\\tolvern4\\3d\\2006.hvq";
 
@@ -192,6 +204,34 @@ int Doctor(HvqCheckPrjOpenedWProc CheckPrjOpened, const String& folder, const St
   return 1;
 }
 
+// What a launch did, in one line, and the exit code for it.
+int Report(int result) {
+  switch (result) {
+    case HVQ_OPENED:
+      Say(L"opened");
+      return 0;
+    case HVQ_ALREADY_OPEN:
+      Say(L"already open");
+      return 0;
+    case HVQ_OPENING:
+      Say(L"opening");
+      return 0;
+    case HVQ_E_OUT_OF_MEMORY:
+      Say(L"out of memory");
+      return 1;
+  }
+  const DWORD error = GetLastError();
+  wchar_t* text = nullptr;
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  String reason = text ? text : L"error " + std::to_wstring(error);
+  LocalFree(text);
+  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r')) reason.pop_back();
+  Say(L"open failed: " + reason);
+  return 1;
+}
+
 }  // namespace
 
 int main() {
@@ -203,7 +243,8 @@ int main() {
     return 0;
   }
   const bool version = argc == 2 && command == L"--version";
-  const bool start = argc == 4 && command == L"start";
+  const bool noMessage = argc > 2 && command == L"start" && String(argv[2]) == L"--no-message";
+  const bool start = argc == (noMessage ? 5 : 4) && command == L"start";
   const bool check = argc == 3 && command == L"check";
   const bool doctor = argc == 4 && command == L"doctor";
   if (!version && !start && !check && !doctor) {
@@ -225,22 +266,26 @@ int main() {
   }
   const auto CheckPrjOpened = reinterpret_cast<HvqCheckPrjOpenedWProc>(
       reinterpret_cast<void*>(GetProcAddress(module, "HvqCheckPrjOpenedW")));
-  const auto StartVRAN3D = reinterpret_cast<HvqStartVRAN3DWProc>(
-      reinterpret_cast<void*>(GetProcAddress(module, "HvqStartVRAN3DW")));
+  const auto StartVRAN3D = reinterpret_cast<HvqStartVRAN3DExWProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, "HvqStartVRAN3DExW")));
   int status = 0;
   if (version) {
     const String dllVersion = FileVersion(dll);
     Say(L"hvqlaunch.dll " + (dllVersion.empty() ? L"without a version resource" : dllVersion) +
         L" (" + dll + L")");
   } else if (!CheckPrjOpened || !StartVRAN3D) {
-    Write(STD_ERROR_HANDLE, L"hvqlaunch: " + dll + L" lacks the wide entry points (before 1.2)\n");
+    Write(STD_ERROR_HANDLE, L"hvqlaunch: " + dll + L" lacks the entry points (before 1.3)\n");
     status = 3;
   } else if (start) {
     // The shell asks a program that calls it and then exits to initialise
     // COM first: some registered programs are started through COM or DDE.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    StartVRAN3D(argv[2], argv[3]);
+    const int result = StartVRAN3D(argv[argc - 2], argv[argc - 1],
+                                   HVQ_ACTIVATE | (noMessage ? HVQ_NO_MESSAGE : 0));
+    const DWORD error = GetLastError();
     if (SUCCEEDED(com)) CoUninitialize();
+    SetLastError(error);
+    status = Report(result);
   } else if (check) {
     const int opened = CheckPrjOpened(argv[2]);
     Say(std::to_wstring(opened));
