@@ -27,6 +27,7 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfigV
 install(FILES ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
   ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake DESTINATION lib/cmake/hvqlaunch)
 install(FILES README.md CHANGELOG.md LICENSE DESTINATION share/doc/hvqlaunch)
+install(DIRECTORY docs DESTINATION share/doc/hvqlaunch FILES_MATCHING PATTERN "*.md")
 install(TARGETS hvqviewer RUNTIME DESTINATION share/hvqlaunch/samples)
 install(FILES tools/demo/2006.hvq tools/samples/c_host.c tools/samples/newer_cstring_host.cpp
   tools/samples/python_host.py DESTINATION share/hvqlaunch/samples)
