@@ -206,19 +206,17 @@ int Doctor(HvqCheckPrjOpenedWProc CheckPrjOpened, const String& folder, const St
 
 // What a launch did, in one line, and the exit code for it.
 int Report(int result) {
-  switch (result) {
-    case HVQ_OPENED:
-      Say(L"opened");
-      return 0;
-    case HVQ_ALREADY_OPEN:
-      Say(L"already open");
-      return 0;
-    case HVQ_OPENING:
-      Say(L"opening");
-      return 0;
-    case HVQ_E_OUT_OF_MEMORY:
-      Say(L"out of memory");
-      return 1;
+  static const struct {
+    int result;
+    const wchar_t* words;
+  } outcomes[] = {{HVQ_OPENED, L"opened"},
+                  {HVQ_ALREADY_OPEN, L"already open"},
+                  {HVQ_OPENING, L"opening"},
+                  {HVQ_E_OUT_OF_MEMORY, L"out of memory"}};
+  for (const auto& outcome : outcomes) {
+    if (outcome.result != result) continue;
+    Say(outcome.words);
+    return result < 0 ? 1 : 0;
   }
   const DWORD error = GetLastError();
   wchar_t* text = nullptr;
