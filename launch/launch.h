@@ -52,7 +52,7 @@ template <typename TChar>
 struct LaunchRecord {
   CStringOf<TChar> strDocument;
   PlatformProcess hProcess = nullptr;
-  uint64_t nTick = 0;
+  uint32_t nTick = 0;
   unsigned nSerial = 0;  // 0: a free slot; else the launch's place in order
 };
 template <typename TChar>
@@ -67,7 +67,7 @@ extern LaunchRecords<WideChar> g_launchesW;
 inline LaunchRecords<char>& Launches(char) { return g_launches; }
 inline LaunchRecords<WideChar>& Launches(WideChar) { return g_launchesW; }
 // A launch counts as still starting for this long at most.
-const uint64_t c_nLaunchStartingMs = 20000;
+const uint32_t c_nLaunchStartingMs = 20000;
 
 // Open-project detection: 1 or 0. When memory runs out the answer is 0
 // and *pbOutOfMemory, if given, is set. Given phWndShown, the search goes

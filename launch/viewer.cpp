@@ -51,8 +51,8 @@ void EndLaunch(LaunchRecord<TChar>& record) {
 // no process (the shell still being asked, or the document handed to a
 // program already running) until its time is up.
 template <typename TChar>
-bool IsStarting(const LaunchRecord<TChar>& record, uint64_t nNow) {
-  return nNow - record.nTick < c_nLaunchStartingMs &&
+bool IsStarting(const LaunchRecord<TChar>& record, uint32_t nNow) {
+  return uint32_t(nNow - record.nTick) < c_nLaunchStartingMs &&
          !(record.hProcess && PlatformProcessExited(record.hProcess));
 }
 
@@ -68,7 +68,7 @@ void EndLaunchesOf(const CStringOf<TChar>& strDocument) {
 template <typename TChar>
 bool BeginLaunch(const CStringOf<TChar>& strDocument, unsigned* pnSerial) {
   LaunchRecords<TChar>& launches = Launches(TChar());
-  const uint64_t nNow = PlatformTickCount();
+  const uint32_t nNow = PlatformTickCount();
   LaunchRecord<TChar>* pSlot = &launches.a[0];
   for (LaunchRecord<TChar>& record : launches.a) {
     if (record.nSerial && !IsStarting(record, nNow)) EndLaunch(record);

@@ -79,8 +79,9 @@ unsigned PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
 bool PlatformProcessExited(PlatformProcess hProcess) noexcept;
 void PlatformCloseProcess(PlatformProcess hProcess) noexcept;
 
-// Milliseconds since some fixed moment; never goes back.
-uint64_t PlatformTickCount() noexcept;
+// Milliseconds since some fixed moment, wrapping around every 49.7 days:
+// compare two by their difference.
+uint32_t PlatformTickCount() noexcept;
 // The calling thread's last-error code, which the host reads after a call.
 void PlatformSetLastError(unsigned nError) noexcept;
 

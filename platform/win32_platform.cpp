@@ -180,7 +180,8 @@ void PlatformCloseProcess(PlatformProcess hProcess) noexcept {
   CloseHandle(reinterpret_cast<HANDLE>(hProcess));
 }
 
-uint64_t PlatformTickCount() noexcept { return GetTickCount64(); }
+// GetTickCount64 would keep the library from loading before Windows Vista.
+uint32_t PlatformTickCount() noexcept { return GetTickCount(); }
 
 void PlatformSetLastError(unsigned nError) noexcept { SetLastError(nError); }
 

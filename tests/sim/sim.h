@@ -65,7 +65,7 @@ void EndProcesses();
 int ProcessHandlesOpen();  // given out by the shell and not yet closed
 // The clock, which Reset moves a day on; the thread's last error; the
 // windows activated, in order.
-void Advance(uint64_t nMs);
+void Advance(uint32_t nMs);
 unsigned LastError();
 const std::vector<PlatformWindow>& Activated();
 

@@ -39,7 +39,7 @@ struct State {
   std::string race;  // normalised
   std::set<int> running;
   int processes = 0, handles = 0;
-  uint64_t now = 0;
+  uint32_t now = 0;
   std::vector<PlatformWindow> activated;
 };
 
@@ -196,7 +196,7 @@ int MessageBoxCodePage() { return S().boxCodePage; }
 const std::vector<std::string>& FileCalls() { return S().fileCalls; }
 void EndProcesses() { S().running.clear(); }
 int ProcessHandlesOpen() { return S().handles; }
-void Advance(uint64_t nMs) { S().now += nMs; }
+void Advance(uint32_t nMs) { S().now += nMs; }
 unsigned LastError() { return t_lastError; }
 const std::vector<PlatformWindow>& Activated() { return S().activated; }
 
@@ -320,7 +320,7 @@ bool PlatformProcessExited(PlatformProcess hProcess) noexcept {
 
 void PlatformCloseProcess(PlatformProcess) noexcept { --S().handles; }
 
-uint64_t PlatformTickCount() noexcept { return S().now; }
+uint32_t PlatformTickCount() noexcept { return S().now; }
 
 void PlatformSetLastError(unsigned nError) noexcept { sim::t_lastError = nError; }
 
