@@ -42,32 +42,41 @@ class LockGuard {
   LockGuard& operator=(const LockGuard&) = delete;
 };
 
-// This library's launches of documents that may still be starting: the
-// document's path exactly as it was opened, the process the shell started
-// for it (null when none, or while the shell is still being asked) and
-// when the shell was asked. A few per character type; their processes are
-// let go when a record ends and when the library unloads. Read and written
-// under the platform's lock.
-template <typename TChar>
-struct LaunchRecord {
-  CStringOf<TChar> strDocument;
-  PlatformProcess hProcess = nullptr;
-  uint32_t nTick = 0;
-  unsigned nSerial = 0;  // 0: a free slot; else the launch's place in order
-};
-template <typename TChar>
-struct LaunchRecords {
-  static const int c_nMax = 8;
-  LaunchRecord<TChar> a[c_nMax];
-  unsigned nLastSerial = 0;
-  ~LaunchRecords();
-};
-extern LaunchRecords<char> g_launches;
-extern LaunchRecords<WideChar> g_launchesW;
-inline LaunchRecords<char>& Launches(char) { return g_launches; }
-inline LaunchRecords<WideChar>& Launches(WideChar) { return g_launchesW; }
-// A launch counts as still starting for this long at most.
+// A launch still starting counts as open for every process of the desktop
+// session, until a window shows the project, the program the shell started
+// exits, or c_nLaunchStartingMs pass. Its record is shared memory named
+// from a hash of the document's UTF-16 text (LaunchRecordName), claimed by
+// one compare-and-swap of its state, so that of processes asking at one
+// instant exactly one asks the shell. The program started holds the record
+// and takes it along when it exits; a launch that started no process is
+// held by this process instead (HeldLaunches). A record holds the text it
+// was made for: another text's record never blocks a launch, nor does one
+// that cannot be had. The layout is the same for both architectures.
 const uint32_t c_nLaunchStartingMs = 20000;
+const int c_nMaxLaunchText = 260;  // MAX_PATH: the shell opens no longer document
+struct SharedLaunch {
+  uint32_t nState;  // 0: free; else the launch's tick, low bit set
+  uint32_t nLength;
+  WideChar szDocument[c_nMaxLaunchText];
+};
+const int c_nLaunchNameLength = 32;  // "Local\hvqlaunch-" and 16 hex digits
+void LaunchRecordName(const WideChar* pwchText, int nLength,
+                      WideChar (&szName)[c_nLaunchNameLength + 1]) noexcept;
+
+// The records this process holds for launches that started no process
+// (the document was handed to a program already running), each for
+// c_nLaunchStartingMs at most; let go then, and when the library unloads.
+// Read and written under the platform's lock.
+struct HeldLaunches {
+  static const int c_nMax = 8;
+  struct {
+    PlatformRecord hRecord;
+    void* pView;
+    uint32_t nTick;
+  } a[c_nMax];
+  ~HeldLaunches();
+};
+extern HeldLaunches g_heldLaunches;
 
 // Open-project detection: 1 or 0. When memory runs out the answer is 0
 // and *pbOutOfMemory, if given, is set. Given phWndShown, the search goes
@@ -86,7 +95,7 @@ template <typename TChar>
 bool PreparePrjFolder(CStringOf<TChar> strFolder, CStringOf<TChar> strName);
 
 // Prepares the project and opens its document unless it is already open
-// or this library's launch of it is still starting. nFlags: HVQ_NO_MESSAGE,
+// or a launch of it is still starting. nFlags: HVQ_NO_MESSAGE,
 // HVQ_ACTIVATE. Returns an HVQ_ result; after HVQ_E_OPEN_FAILED the
 // thread's last error says why.
 template <typename TChar>

@@ -33,79 +33,145 @@ unsigned ShellOpenFile(PlatformWindow hWndOwner, const TChar* pszPath, unsigned 
   return nError;
 }
 
+// FNV-1a over the UTF-16 units, as 16 hex digits after the library's
+// prefix in the session's namespace.
+void LaunchRecordName(const WideChar* pwchText, int nLength,
+                      WideChar (&szName)[c_nLaunchNameLength + 1]) noexcept {
+  uint64_t nHash = 14695981039346656037u;
+  for (int i = 0; i < nLength; ++i) nHash = (nHash ^ uint16_t(pwchText[i])) * 1099511628211u;
+  const AsciiText<WideChar, 17> szPrefix("Local\\hvqlaunch-");
+  memcpy(szName, szPrefix.sz, sizeof szPrefix.sz);
+  for (int i = c_nLaunchNameLength - 1; i >= 16; --i, nHash >>= 4)
+    szName[i] = WideChar("0123456789abcdef"[nHash & 15]);
+  szName[c_nLaunchNameLength] = 0;
+}
+
 namespace {
 
-// The launch records, each call under the platform's lock.
-template <typename TChar>
-bool SameText(const CStringOf<TChar>& a, const CStringOf<TChar>& b) {
-  return a.GetLength() == b.GetLength() && memcmp(a, b, size_t(a.GetLength()) * sizeof(TChar)) == 0;
+// The document as UTF-16 text, for its launch record: the narrow path
+// through the ANSI code page. Its length, or 0 when it cannot be had.
+int LaunchText(const CString& strDocument, WideChar* pwch) {
+  return PlatformAnsiToWide(strDocument, strDocument.GetLength(), pwch, c_nMaxLaunchText);
+}
+int LaunchText(const CStringW& strDocument, WideChar* pwch) {
+  const int nLength = strDocument.GetLength();
+  if (nLength > c_nMaxLaunchText) return 0;
+  memcpy(pwch, static_cast<const WideChar*>(strDocument), size_t(nLength) * sizeof(WideChar));
+  return nLength;
 }
 
-template <typename TChar>
-void EndLaunch(LaunchRecord<TChar>& record) {
-  if (record.hProcess) PlatformCloseProcess(record.hProcess);
-  record = LaunchRecord<TChar>();
-}
+// One document's launch record, as this process sees it.
+struct LaunchRecord {
+  PlatformRecord hRecord = nullptr;
+  SharedLaunch* p = nullptr;
+  uint32_t nState = 0;  // what this launch claimed it with
 
-// A launch is starting until its process exits or its time is up; one with
-// no process (the shell still being asked, or the document handed to a
-// program already running) until its time is up.
-template <typename TChar>
-bool IsStarting(const LaunchRecord<TChar>& record, uint32_t nNow) {
-  return uint32_t(nNow - record.nTick) < c_nLaunchStartingMs &&
-         !(record.hProcess && PlatformProcessExited(record.hProcess));
-}
-
-template <typename TChar>
-void EndLaunchesOf(const CStringOf<TChar>& strDocument) {
-  for (LaunchRecord<TChar>& record : Launches(TChar()).a)
-    if (record.nSerial && SameText(record.strDocument, strDocument)) EndLaunch(record);
-}
-
-// False when a launch of the document is still starting. Otherwise records
-// the one about to ask the shell, in a free slot or the oldest one's, and
-// gives its serial. Launches that are over are let go on the way.
-template <typename TChar>
-bool BeginLaunch(const CStringOf<TChar>& strDocument, unsigned* pnSerial) {
-  LaunchRecords<TChar>& launches = Launches(TChar());
-  const uint32_t nNow = PlatformTickCount();
-  LaunchRecord<TChar>* pSlot = &launches.a[0];
-  for (LaunchRecord<TChar>& record : launches.a) {
-    if (record.nSerial && !IsStarting(record, nNow)) EndLaunch(record);
-    if (record.nSerial && SameText(record.strDocument, strDocument)) return false;
-    if (pSlot->nSerial && (!record.nSerial || record.nSerial < pSlot->nSerial)) pSlot = &record;
+  // Opens the record of the text; false when there is none or it cannot be
+  // had.
+  bool Open(const WideChar* pwch, int nLength, bool bCreate) {
+    if (nLength <= 0) return false;
+    WideChar szName[c_nLaunchNameLength + 1];
+    LaunchRecordName(pwch, nLength, szName);
+    void* pView = nullptr;
+    hRecord = PlatformOpenRecord(szName, sizeof(SharedLaunch), bCreate, &pView);
+    p = static_cast<SharedLaunch*>(pView);
+    return hRecord != nullptr;
   }
-  EndLaunch(*pSlot);
-  if (++launches.nLastSerial == 0) ++launches.nLastSerial;
-  pSlot->strDocument = strDocument;
-  pSlot->nTick = nNow;
-  pSlot->nSerial = *pnSerial = launches.nLastSerial;
+  void Close() {
+    if (hRecord) PlatformCloseRecord(hRecord, p);
+    hRecord = nullptr;
+  }
+  uint32_t State() const { return __atomic_load_n(&p->nState, __ATOMIC_ACQUIRE); }
+  bool Swap(uint32_t nOld, uint32_t nNew) {
+    return __atomic_compare_exchange_n(&p->nState, &nOld, nNew, false, __ATOMIC_ACQ_REL,
+                                       __ATOMIC_ACQUIRE);
+  }
+  // Read only while the state is live: the claimer wrote it before.
+  bool Holds(const WideChar* pwch, int nLength) const {
+    return p->nLength == uint32_t(nLength) &&
+           memcmp(p->szDocument, pwch, size_t(nLength) * sizeof(WideChar)) == 0;
+  }
+};
+
+bool IsLive(uint32_t nState, uint32_t nNow) {
+  return nState && uint32_t(nNow - (nState & ~1u)) < c_nLaunchStartingMs;
+}
+
+// False when a launch of the text is still starting, from any process.
+// Otherwise claims its record for this launch, when it can: the claimer
+// writes the text, then swaps the state, so that of several claimers one
+// wins and the others find its launch starting. A few tries at most.
+bool BeginLaunch(const WideChar* pwch, int nLength, LaunchRecord& launch) {
+  if (!launch.Open(pwch, nLength, true)) return true;
+  for (int nTry = 0; nTry < 4; ++nTry) {
+    const uint32_t nState = launch.State();
+    const uint32_t nNow = PlatformTickCount();
+    if (IsLive(nState, nNow)) {
+      const bool bStarting = launch.Holds(pwch, nLength);
+      launch.Close();
+      return !bStarting;
+    }
+    launch.p->nLength = uint32_t(nLength);
+    memcpy(launch.p->szDocument, pwch, size_t(nLength) * sizeof(WideChar));
+    launch.nState = nNow | 1;
+    if (launch.Swap(nState, launch.nState)) return true;
+  }
+  launch.Close();
   return true;
 }
 
-// What the shell answered for launch nSerial: a failure leaves no record.
-template <typename TChar>
-void FinishLaunch(unsigned nSerial, unsigned nError, PlatformProcess hProcess) {
-  for (LaunchRecord<TChar>& record : Launches(TChar()).a) {
-    if (record.nSerial != nSerial) continue;
-    if (nError) {
-      EndLaunch(record);
-    } else {
-      record.hProcess = hProcess;
-      record.nTick = PlatformTickCount();
+// Holds a record for a launch that started no process, in a free slot or
+// in place of one past its time (or of the oldest).
+void HoldLaunch(const LaunchRecord& launch) {
+  LockGuard lock;
+  const uint32_t nNow = PlatformTickCount();
+  auto* pSlot = &g_heldLaunches.a[0];
+  for (auto& held : g_heldLaunches.a) {
+    if (held.hRecord && uint32_t(nNow - held.nTick) >= c_nLaunchStartingMs) {
+      PlatformCloseRecord(held.hRecord, held.pView);
+      held.hRecord = nullptr;
     }
-    return;
+    if (!pSlot->hRecord) continue;  // a free one was found
+    if (!held.hRecord || uint32_t(nNow - held.nTick) > uint32_t(nNow - pSlot->nTick)) pSlot = &held;
   }
-  if (hProcess) PlatformCloseProcess(hProcess);  // its record made way for a newer one
+  if (pSlot->hRecord) PlatformCloseRecord(pSlot->hRecord, pSlot->pView);
+  *pSlot = {launch.hRecord, launch.p, nNow};
+}
+
+// What the shell answered: a failure leaves no record; a success starts
+// the launch's 20 s and gives the record to the program started, or leaves
+// it with this process when there is none (or it cannot be given).
+void FinishLaunch(LaunchRecord& launch, unsigned nError, PlatformProcess hProcess) {
+  if (launch.hRecord) {
+    const uint32_t nState = nError ? 0 : PlatformTickCount() | 1;
+    bool bHold = launch.Swap(launch.nState, nState) && nState;
+    if (bHold && hProcess)
+      bHold = !PlatformGiveRecord(launch.hRecord, hProcess) &&
+              !(PlatformProcessExited(hProcess) && launch.Swap(nState, 0));
+    if (bHold)
+      HoldLaunch(launch);
+    else
+      launch.Close();
+  }
+  if (hProcess) PlatformCloseProcess(hProcess);
+}
+
+// A window shows the project: its launch is over for every process.
+void EndLaunchOf(const WideChar* pwch, int nLength) {
+  LaunchRecord record;
+  if (!record.Open(pwch, nLength, false)) return;
+  const uint32_t nState = record.State();
+  if (nState && record.Holds(pwch, nLength)) record.Swap(nState, 0);
+  record.Close();
 }
 
 }  // namespace
 
 // The document opened is folder\name.hvq in the working folder itself, not
-// the template copy under folder\3d. A document this library has had the
-// shell open counts as open while its launch is starting, so that a second
-// call before the program shows its window starts no second copy; no lock
-// is held while the shell runs or the box is up. Every path is built
+// the template copy under folder\3d. A document whose launch is starting,
+// from this process or another, counts as open, so that a second call
+// before the program shows its window starts no second copy; no lock is
+// held while the shell runs or the box is up. Every path is built
 // before the first write: when memory runs out, nothing is opened and
 // nothing is half prepared; a search that could not finish may have missed
 // the window that shows the project, so nothing is opened then either.
@@ -122,26 +188,19 @@ int StartVRAN3D(CStringOf<TChar> strFolder, CStringOf<TChar> strName, unsigned n
   const int nOpened =
       CheckPrjOpened<TChar>(strName, &bOutOfMemory, (nFlags & HVQ_ACTIVATE) ? &hWndShown : nullptr);
   if (bOutOfMemory) return HVQ_E_OUT_OF_MEMORY;
+  WideChar szText[c_nMaxLaunchText];
+  const int nText = LaunchText(strDocument, szText);
   if (nOpened) {
-    {
-      LockGuard lock;
-      EndLaunchesOf(strDocument);
-    }
+    EndLaunchOf(szText, nText);
     if (hWndShown) PlatformActivateWindow(hWndShown);
     return HVQ_ALREADY_OPEN;
   }
 
-  unsigned nSerial = 0;
-  {
-    LockGuard lock;
-    if (!BeginLaunch(strDocument, &nSerial)) return HVQ_OPENING;
-  }
+  LaunchRecord launch;
+  if (!BeginLaunch(szText, nText, launch)) return HVQ_OPENING;
   PlatformProcess hProcess = nullptr;
   const unsigned nError = ShellOpenFile<TChar>(nullptr, strDocument, nFlags, &hProcess);
-  {
-    LockGuard lock;
-    FinishLaunch<TChar>(nSerial, nError, hProcess);
-  }
+  FinishLaunch(launch, nError, hProcess);
   if (!nError) return HVQ_OPENED;
   PlatformSetLastError(nError);  // after the box, which may have changed it
   return HVQ_E_OPEN_FAILED;

@@ -13,6 +13,7 @@
 
 typedef struct PlatformWindow_* PlatformWindow;    // a top-level window handle
 typedef struct PlatformProcess_* PlatformProcess;  // a process the shell started
+typedef struct PlatformRecord_* PlatformRecord;    // this process's hold of a shared record
 
 // Called once per top-level window; nonzero goes on, 0 stops.
 typedef int (*PlatformEnumWindowsProc)(PlatformWindow hWnd, intptr_t lParam);
@@ -23,6 +24,10 @@ void PlatformFree(void* p) noexcept;
 
 // True when ch starts a double-byte character in the ANSI code page.
 bool PlatformIsLeadByte(unsigned char ch) noexcept;
+
+// nLength bytes of ANSI code page text as UTF-16 in pwch: the units
+// written, or 0 when they do not fit in nRoom or cannot be converted.
+int PlatformAnsiToWide(const char* pch, int nLength, WideChar* pwch, int nRoom) noexcept;
 
 // The library's one lock, taken around each search so that calls from
 // several threads never share one; the same thread may take it again.
@@ -78,6 +83,17 @@ unsigned PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
 // True once the process has ended; closing lets go of it.
 bool PlatformProcessExited(PlatformProcess hProcess) noexcept;
 void PlatformCloseProcess(PlatformProcess hProcess) noexcept;
+
+// A record of cb bytes that every process of the desktop session opens by
+// one name, in memory only: it exists while some process holds it, and is
+// made zeroed by the first to open it (only when bCreate). Null when it
+// cannot be opened or made; otherwise *ppView is this process's view of
+// it, until closed. Giving a process a hold of its own (false when it
+// cannot) keeps the record until that process exits.
+PlatformRecord PlatformOpenRecord(const WideChar* pszName, size_t cb, bool bCreate,
+                                  void** ppView) noexcept;
+bool PlatformGiveRecord(PlatformRecord hRecord, PlatformProcess hProcess) noexcept;
+void PlatformCloseRecord(PlatformRecord hRecord, void* pView) noexcept;
 
 // Milliseconds since some fixed moment, wrapping around every 49.7 days:
 // compare two by their difference.

@@ -12,6 +12,10 @@ void PlatformFree(void* p) noexcept { HeapFree(GetProcessHeap(), 0, p); }
 
 bool PlatformIsLeadByte(unsigned char ch) noexcept { return IsDBCSLeadByte(ch) != FALSE; }
 
+int PlatformAnsiToWide(const char* pch, int nLength, WideChar* pwch, int nRoom) noexcept {
+  return nLength > 0 ? MultiByteToWideChar(CP_ACP, 0, pch, nLength, pwch, nRoom) : 0;
+}
+
 namespace {
 
 // Made when the library loads and deleted when it unloads, with the other
@@ -178,6 +182,38 @@ bool PlatformProcessExited(PlatformProcess hProcess) noexcept {
 
 void PlatformCloseProcess(PlatformProcess hProcess) noexcept {
   CloseHandle(reinterpret_cast<HANDLE>(hProcess));
+}
+
+// A section backed by the paging file, in the session's namespace. An
+// object of that name that is not such a section, or is smaller, fails.
+PlatformRecord PlatformOpenRecord(const WideChar* pszName, size_t cb, bool bCreate,
+                                  void** ppView) noexcept {
+  *ppView = nullptr;
+  const DWORD nAccess = FILE_MAP_READ | FILE_MAP_WRITE;
+  HANDLE hSection = bCreate ? CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                 DWORD(cb), pszName)
+                            : OpenFileMappingW(nAccess, FALSE, pszName);
+  if (!hSection) return nullptr;
+  *ppView = MapViewOfFile(hSection, nAccess, 0, 0, cb);
+  if (!*ppView) {
+    CloseHandle(hSection);
+    return nullptr;
+  }
+  return reinterpret_cast<PlatformRecord>(hSection);
+}
+
+// A handle in the other process's table, which nothing there knows of: it
+// goes when that process exits.
+bool PlatformGiveRecord(PlatformRecord hRecord, PlatformProcess hProcess) noexcept {
+  HANDLE hTheirs = nullptr;
+  return DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(hRecord),
+                         reinterpret_cast<HANDLE>(hProcess), &hTheirs, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS) != FALSE;
+}
+
+void PlatformCloseRecord(PlatformRecord hRecord, void* pView) noexcept {
+  UnmapViewOfFile(pView);
+  CloseHandle(reinterpret_cast<HANDLE>(hRecord));
 }
 
 // GetTickCount64 would keep the library from loading before Windows Vista.

@@ -1,8 +1,8 @@
 // The wide and plain C entry points end to end on code page 1252: a folder
 // and a name outside it found, prepared and opened exactly, the wide
 // CheckPrjOpened exports, a climbing wide name that writes nothing, the A
-// forms, and the reporting entry points' outcomes and flags. Built for
-// either architecture.
+// forms, the reporting entry points' outcomes and flags, and launches still
+// starting as other processes see them. Built for either architecture.
 #include <vector>
 
 #include "e2e.h"
@@ -37,11 +37,31 @@ std::vector<std::string> ViewerLog(size_t count) {
   return lines;
 }
 
+// "PROGRAM start FOLDER NAME" in a process of its own, which launches and
+// exits at once: its outcome.
+int StartElsewhere(const std::string& folder, const std::string& name) {
+  std::string cmd = "\"" + ExeDir() + "unicode_e2e.exe\" start " + folder + " " + name;
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return -100;
+  DWORD code = DWORD(-100);
+  if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return int(code);
+}
+
 }  // namespace
 
-int main() {
-  CHECK(GetACP() == 1252);
+int main(int argc, char** argv) {
   HMODULE module = LoadLibraryA((ExeDir() + "hvqlaunch.dll").c_str());
+  if (argc == 4 && strcmp(argv[1], "start") == 0 && module)
+    return Export<HvqStartVRAN3DExAProc>(module, "HvqStartVRAN3DExA", HVQ_STARTVRAN3DEXA_ORDINAL)(
+        argv[2], argv[3], HVQ_NO_MESSAGE);
+  CHECK(GetACP() == 1252);
   if (!CHECK(module != nullptr)) return Summary();
   auto checkA =
       Export<HvqCheckPrjOpenedAProc>(module, "HvqCheckPrjOpenedA", HVQ_CHECKPRJOPENEDA_ORDINAL);
@@ -123,6 +143,16 @@ int main() {
   for (int i = 0; i < 100 && checkW(name.c_str()) == 0; ++i) PumpMessages(50);
   CHECK(startExW(folder.c_str(), name.c_str(), 0) == HVQ_ALREADY_OPEN);
   CHECK(ViewerLog(3).size() == 3);  // one viewer started, not two
+
+  Log("other processes see a launch starting, narrow or wide, after its launcher exited");
+  WriteFileW(L"d:\\plain\\late.hvq", "document");
+  CHECK(StartElsewhere("d:\\plain", "late") == HVQ_OPENED);
+  Sleep(100);
+  CHECK(StartElsewhere("d:\\plain", "late") == HVQ_OPENING);
+  CHECK(startExW(L"d:\\plain", L"late", HVQ_NO_MESSAGE) == HVQ_OPENING);
+  for (int i = 0; i < 100 && checkA("late") == 0; ++i) PumpMessages(50);
+  CHECK(StartElsewhere("d:\\plain", "late") == HVQ_ALREADY_OPEN);
+  CHECK(ViewerLog(4).size() == 4);
 
   Log("failures say why, with a box or without; HVQ_ACTIVATE brings an open project forward");
   for (const unsigned flags : {0u, unsigned(HVQ_NO_MESSAGE)}) {

@@ -62,7 +62,17 @@ struct ShellRequest {
 };
 const std::vector<ShellRequest>& ShellRequests();
 void EndProcesses();
-int ProcessHandlesOpen();  // given out by the shell and not yet closed
+int ProcessHandlesOpen();      // given out by the shell and not yet closed
+void StartNoProcess(bool no);  // the shell hands documents to a program already running
+
+// Shared records, by name, for the calls of simulated host processes: the
+// calls come from host 0 until SetHost. Ending a host, or EndProcesses for
+// the programs started, lets go of what they hold; a record goes when no
+// process holds it. FailRecords: no record can be opened or made.
+void SetHost(int nHost);
+void EndHost(int nHost);
+int RecordHolds(bool bPrograms);  // by the hosts, or by the programs started
+void FailRecords(bool fail);
 // The clock, which Reset moves a day on; the thread's last error; the
 // windows activated, in order.
 void Advance(uint32_t nMs);

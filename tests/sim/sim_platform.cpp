@@ -21,6 +21,17 @@ struct Entry {
   std::string contents;
 };
 
+struct Record {
+  std::vector<uint64_t> memory;
+  std::multiset<int> holders;  // hosts -1, -2, ...; programs 1, 2, ...
+};
+
+struct RecordHandle {
+  std::u16string name;
+  int holder;
+  bool open;
+};
+
 struct State {
   int codePage = 1252;
   std::vector<Window> windows;
@@ -41,12 +52,18 @@ struct State {
   int processes = 0, handles = 0;
   uint32_t now = 0;
   std::vector<PlatformWindow> activated;
+  bool noProcess = false;
+  std::map<std::u16string, Record> records;
+  std::vector<RecordHandle> recordHandles;
+  int host = -1;
+  bool failRecords = false;
 };
 
 thread_local unsigned t_lastError = 0;
 
+// Never destroyed: the library's own objects outlive it at exit.
 State& S() {
-  static State state;
+  static State& state = *new State;
   return state;
 }
 
@@ -103,7 +120,39 @@ void Reset() {
   s.running.clear();
   s.now += 86400000;  // so that no launch of an earlier test is still starting
   s.activated.clear();
+  s.noProcess = false;
+  s.records.clear();
+  for (RecordHandle& h : s.recordHandles) h.open = false;  // never given out again
+  s.host = -1;
+  s.failRecords = false;
 }
+
+// Lets go of one hold; the record goes with the last.
+void Drop(RecordHandle& h) {
+  if (!h.open) return;
+  h.open = false;
+  Record& r = S().records.at(h.name);
+  r.holders.erase(r.holders.find(h.holder));
+  if (r.holders.empty()) S().records.erase(h.name);
+}
+
+template <typename Test>
+void DropHolds(Test test) {
+  for (RecordHandle& h : S().recordHandles)
+    if (test(h.holder)) Drop(h);
+}
+
+void SetHost(int nHost) { S().host = -1 - nHost; }
+void EndHost(int nHost) {
+  DropHolds([=](int holder) { return holder == -1 - nHost; });
+}
+int RecordHolds(bool bPrograms) {
+  int n = 0;
+  for (const RecordHandle& h : S().recordHandles) n += h.open && (h.holder > 0) == bPrograms;
+  return n;
+}
+void FailRecords(bool fail) { S().failRecords = fail; }
+void StartNoProcess(bool no) { S().noProcess = no; }
 
 void RaceOnCreate(const std::string& path) { S().race = Normalise(path); }
 
@@ -194,7 +243,10 @@ const std::vector<ShellRequest>& ShellRequests() { return S().requests; }
 const std::vector<std::string>& MessageBoxes() { return S().boxes; }
 int MessageBoxCodePage() { return S().boxCodePage; }
 const std::vector<std::string>& FileCalls() { return S().fileCalls; }
-void EndProcesses() { S().running.clear(); }
+void EndProcesses() {
+  S().running.clear();
+  DropHolds([](int holder) { return holder > 0; });
+}
 int ProcessHandlesOpen() { return S().handles; }
 void Advance(uint32_t nMs) { S().now += nMs; }
 unsigned LastError() { return t_lastError; }
@@ -214,6 +266,40 @@ void* PlatformAlloc(size_t cb) noexcept {
 void PlatformFree(void* p) noexcept {
   if (p) --S().live;
   free(p);
+}
+
+// Each byte a unit, which is exact for ASCII.
+int PlatformAnsiToWide(const char* pch, int nLength, WideChar* pwch, int nRoom) noexcept {
+  if (nLength <= 0 || nLength > nRoom) return 0;
+  for (int i = 0; i < nLength; ++i) pwch[i] = WideChar(static_cast<unsigned char>(pch[i]));
+  return nLength;
+}
+
+PlatformRecord PlatformOpenRecord(const WideChar* pszName, size_t cb, bool bCreate,
+                                  void** ppView) noexcept {
+  *ppView = nullptr;
+  auto it = S().records.find(pszName);
+  if (S().failRecords || (it == S().records.end() && !bCreate)) return nullptr;
+  if (it == S().records.end()) it = S().records.emplace(pszName, sim::Record{}).first;
+  if (it->second.memory.empty()) it->second.memory.resize((cb + 7) / 8);
+  it->second.holders.insert(S().host);
+  S().recordHandles.push_back({pszName, S().host, true});
+  *ppView = it->second.memory.data();
+  return reinterpret_cast<PlatformRecord>(S().recordHandles.size());
+}
+
+bool PlatformGiveRecord(PlatformRecord hRecord, PlatformProcess hProcess) noexcept {
+  const sim::RecordHandle h = S().recordHandles.at(reinterpret_cast<size_t>(hRecord) - 1);
+  const int program = int(reinterpret_cast<intptr_t>(hProcess));
+  if (!h.open || !S().running.count(program)) return false;
+  S().records.at(h.name).holders.insert(program);
+  S().recordHandles.push_back({h.name, program, true});
+  return true;
+}
+
+// A handle its process's end has already let go of is left as it is.
+void PlatformCloseRecord(PlatformRecord hRecord, void*) noexcept {
+  sim::Drop(S().recordHandles.at(reinterpret_cast<size_t>(hRecord) - 1));
 }
 
 bool PlatformIsLeadByte(unsigned char ch) noexcept {
@@ -308,6 +394,7 @@ unsigned PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb, con
   if (dot == std::string::npos || (sep != std::string::npos && dot < sep) ||
       !S().types.count(key.substr(dot)))
     return 1155;  // ERROR_NO_ASSOCIATION
+  if (S().noProcess) return 0;
   S().running.insert(++S().processes);
   ++S().handles;
   *phProcess = reinterpret_cast<PlatformProcess>(intptr_t(S().processes));

@@ -95,7 +95,48 @@ TEST_F(LaunchTest, ALaunchStillStartingIsOpenedOnce) {
   }
   sim::EndProcesses();
   for (int i = 0; i < 10; ++i) HvqStartVRAN3DA("C:\\work\\bridge", "deck");
-  EXPECT_EQ(sim::ProcessHandlesOpen(), 1);  // those of ended launches were let go
+  EXPECT_EQ(sim::ProcessHandlesOpen(), 0);  // let go once the record is given
+}
+
+// Every process sees a launch starting, narrow or wide; the program started
+// holds its record, past the launcher's end. One that started no process
+// is held by its launcher, and ends with it.
+TEST_F(LaunchTest, LaunchesStartingAreSeenByEveryProcess) {
+  sim::AddFile("C:\\work\\bridge\\deck.hvq", "doc");
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", 0), HVQ_OPENED);
+  EXPECT_EQ(sim::RecordHolds(false), 0);
+  EXPECT_EQ(sim::RecordHolds(true), 1);
+  sim::EndHost(0);
+  sim::SetHost(1);
+  EXPECT_EQ(HvqStartVRAN3DExW(u"C:\\work\\bridge", u"deck", 0), HVQ_OPENING);
+  sim::EndProcesses();
+  sim::StartNoProcess(true);
+  EXPECT_EQ(HvqStartVRAN3DExW(u"C:\\work\\bridge", u"deck", 0), HVQ_OPENED);
+  EXPECT_EQ(sim::RecordHolds(false), 1);
+  sim::SetHost(2);
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", 0), HVQ_OPENING);
+  sim::EndHost(1);
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", 0), HVQ_OPENED);
+  EXPECT_EQ(sim::ShellRequests().size(), 3u);
+}
+
+// A record that holds another text, one that cannot be read, or none to be
+// had never blocks a launch.
+TEST_F(LaunchTest, ForeignOrMissingRecordsNeverBlock) {
+  sim::AddFile("C:\\work\\bridge\\deck.hvq", "doc");
+  const std::u16string text = u"C:\\work\\bridge\\deck.hvq";
+  WideChar szName[c_nLaunchNameLength + 1];
+  LaunchRecordName(text.data(), int(text.size()), szName);
+  void* pView = nullptr;
+  ASSERT_NE(PlatformOpenRecord(szName, sizeof(SharedLaunch), true, &pView), nullptr);
+  for (const uint32_t nLength : {3u, 0xFFFFFFFFu}) {
+    *static_cast<SharedLaunch*>(pView) = {PlatformTickCount() | 1, nLength, u"xyz"};
+    EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", 0), HVQ_OPENED);
+  }
+  sim::FailRecords(true);
+  sim::EndProcesses();
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", 0), HVQ_OPENED);
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", 0), HVQ_OPENED);
 }
 
 TEST_F(LaunchTest, ReportingEntryPointsSayWhatHappened) {
