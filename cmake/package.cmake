@@ -26,7 +26,19 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfigV
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
 install(FILES ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
   ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake DESTINATION lib/cmake/hvqlaunch)
-install(FILES README.md CHANGELOG.md LICENSE DESTINATION share/doc/hvqlaunch)
+# The package's own README, in the words of its architecture.
+if(HVQ_ARCH STREQUAL x64)
+  set(HVQ_ARCH_WORDS 64-bit)
+  set(HVQ_WINE_LOADER "wine() { /usr/lib/wine/wine64 \"$@\"; }  # Wine's 64-bit loader\n")
+  set(HVQ_WINE_NOTE " The `wine` function runs Wine's 64-bit loader (where Debian\ninstalls it): Debian's `wine` starts the 32-bit one first, which a kernel\nwithout 32-bit support cannot run.")
+else()
+  set(HVQ_ARCH_WORDS 32-bit)
+  set(HVQ_WINE_LOADER "")
+  set(HVQ_WINE_NOTE " On a kernel that cannot start 32-bit programs (`wine`\nfails with \"Exec format error\"), a user-mode emulator registered for i386\nprograms runs them: [docs/building.md](docs/building.md) says how.")
+endif()
+configure_file(cmake/package-README.md ${CMAKE_BINARY_DIR}/dist-doc/README.md @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/dist-doc/README.md CHANGELOG.md LICENSE
+  DESTINATION share/doc/hvqlaunch)
 install(DIRECTORY docs DESTINATION share/doc/hvqlaunch FILES_MATCHING PATTERN "*.md")
 install(TARGETS hvqviewer RUNTIME DESTINATION share/hvqlaunch/samples)
 install(FILES tools/demo/2006.hvq tools/samples/c_host.c tools/samples/newer_cstring_host.cpp

@@ -16,8 +16,8 @@
 //                                  it would show the failure message
 //   hvqlaunch --version            this program's version and the DLL's
 //   hvqlaunch --help | -h | /?     the usage, on standard output
-// Usage errors exit with 2; a DLL that cannot be loaded or lacks the entry
-// points, with 3.
+// A usage error names what was wrong and exits with 2; a DLL that cannot be
+// loaded or lacks the entry points, with 3.
 #include <windows.h>
 
 #include <objbase.h>
@@ -75,6 +75,7 @@ void Write(DWORD stream, const String& text) {
 }
 
 void Say(const String& text) { Write(STD_OUTPUT_HANDLE, text + L"\n"); }
+void Warn(const String& text) { Write(STD_ERROR_HANDLE, L"hvqlaunch: " + text + L"\n"); }
 
 String DllPath() {
   wchar_t path[MAX_PATH] = L"";
@@ -158,11 +159,16 @@ int Doctor(HvqCheckPrjOpenedWProc CheckPrjOpened, const String& folder, const St
         L")");
   } else if (Exists(dir)) {
     Say(dir + L" exists: the project is prepared and nothing in it is created again");
+    const String copy = dir + L"\\" + name + L".hvq";
     int missing = 0;
-    for (const String& part : {name + L".hvq", String(L"images"), String(L"treepics")})
+    if (!Exists(copy)) {
+      Say(L"  missing: " + copy + L", the template's copy (never made again): copy " + kTemplate +
+          L" to " + copy + L" by hand");
+      ++missing;
+    }
+    for (const String& part : {String(L"images"), String(L"treepics")})
       if (!Exists(dir + L"\\" + part)) {
-        Say(L"  missing: " + dir + L"\\" + part + L" (not restored; remove " + dir +
-            L" to prepare again)");
+        Say(L"  missing: " + dir + L"\\" + part + L" (never made again): create that folder");
         ++missing;
       }
     if (!missing) Say(L"  it holds " + name + L".hvq, images and treepics");
@@ -173,8 +179,8 @@ int Doctor(HvqCheckPrjOpenedWProc CheckPrjOpened, const String& folder, const St
         L".hvq (a copy of the template), images and treepics");
   } else {
     Say(dir + L" would be created with images and treepics but without " + dir + L"\\" + name +
-        L".hvq, since the template is missing, and would never get it unless " + dir +
-        L" is removed");
+        L".hvq, since the template is missing, and would never get it: put the template at " +
+        kTemplate + L" first, or copy it to " + dir + L"\\" + name + L".hvq by hand afterwards");
   }
 
   const String needle = WithExtension(name);
@@ -205,8 +211,64 @@ int Doctor(HvqCheckPrjOpenedWProc CheckPrjOpened, const String& folder, const St
   return 1;
 }
 
+// The system's text for an error, whole: %1 is the document, other
+// inserts are left out, and the number follows.
+String Reason(DWORD error, const String& document) {
+  wchar_t* text = nullptr;
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const String raw = text ? text : L"";
+  LocalFree(text);
+  String reason;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    const wchar_t c = raw[i], next = i + 1 < raw.size() ? raw[i + 1] : L'\0';
+    if (c == L'\r' || c == L'\n') {
+      reason += L' ';
+    } else if (c != L'%') {
+      reason += c;
+    } else if (next >= L'1' && next <= L'9') {
+      if (next == L'1' && !(i + 2 < raw.size() && iswdigit(raw[i + 2]))) reason += document;
+      for (++i; i + 1 < raw.size() && iswdigit(raw[i + 1]);) ++i;
+      if (i + 1 < raw.size() && raw[i + 1] == L'!') i = raw.find(L'!', i + 2);  // %1!s!
+      if (i == String::npos) break;
+    } else if (next == L'0') {
+      break;
+    } else {
+      if (next == L'%' || next == L'.' || next == L'!') reason += next;
+      if (next == L'n' || next == L'r' || next == L't' || next == L'b') reason += L' ';
+      ++i;
+    }
+  }
+  while (!reason.empty() && reason.back() == L' ') reason.pop_back();
+  const String number = L"error " + std::to_wstring(error);
+  return reason.empty() ? number : reason + L" (" + number + L")";
+}
+
+// What is wrong with the arguments, or "" when nothing is.
+String UsageError(int argc, wchar_t** argv, bool noMessage) {
+  if (argc < 2) return L"no command given";
+  const String command = argv[1];
+  static const struct {
+    const wchar_t* command;
+    int argc;
+  } commands[] = {{L"start", 4},  {L"doctor", 4}, {L"check", 3}, {L"--version", 2},
+                  {L"--help", 2}, {L"-h", 2},     {L"/?", 2}};
+  int wanted = 0;
+  for (const auto& c : commands)
+    if (command == c.command) wanted = c.argc + (noMessage ? 1 : 0);
+  if (!wanted)
+    return (command[0] == L'-' ? L"unknown option '" : L"unknown command '") + command + L"'";
+  if (command == L"start" && argc > 2 && String(argv[2]).rfind(L"--", 0) == 0 && !noMessage)
+    return L"unknown option '" + String(argv[2]) + L"' for start";
+  if (argc > wanted) return L"too many arguments for " + command;
+  if (argc < wanted)
+    return command + L" needs " + (command == L"check" ? L"NAME" : L"FOLDER and NAME");
+  return L"";
+}
+
 // What a launch did, in one line, and the exit code for it.
-int Report(int result) {
+int Report(int result, const String& document) {
   static const struct {
     int result;
     const wchar_t* words;
@@ -219,15 +281,7 @@ int Report(int result) {
     Say(outcome.words);
     return result < 0 ? 1 : 0;
   }
-  const DWORD error = GetLastError();
-  wchar_t* text = nullptr;
-  FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  String reason = text ? text : L"error " + std::to_wstring(error);
-  LocalFree(text);
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r')) reason.pop_back();
-  Say(L"open failed: " + reason);
+  Say(L"open failed: " + Reason(GetLastError(), document));
   return 1;
 }
 
@@ -241,15 +295,15 @@ int main() {
     Write(STD_OUTPUT_HANDLE, kUsage);
     return 0;
   }
-  const bool version = argc == 2 && command == L"--version";
   const bool noMessage = argc > 2 && command == L"start" && String(argv[2]) == L"--no-message";
-  const bool start = argc == (noMessage ? 5 : 4) && command == L"start";
-  const bool check = argc == 3 && command == L"check";
-  const bool doctor = argc == 4 && command == L"doctor";
-  if (!version && !start && !check && !doctor) {
-    Write(STD_ERROR_HANDLE, kUsage);
+  const String error = UsageError(argc, argv, noMessage);
+  if (!error.empty()) {
+    Warn(error);
+    Write(STD_ERROR_HANDLE, L"run hvqlaunch --help for usage\n");
     return 2;
   }
+  const bool version = command == L"--version";
+  const bool start = command == L"start", check = command == L"check";
 
   if (version) Say(L"hvqlaunch.exe " HVQLAUNCH_VERSION_STRING);
   const String dll = DllPath();
@@ -278,13 +332,19 @@ int main() {
   } else if (start) {
     // The shell asks a program that calls it and then exits to initialise
     // COM first: some registered programs are started through COM or DDE.
+    const String folder = argv[argc - 2], name = argv[argc - 1], dir = folder + L"\\3d";
+    const bool prepared = Exists(dir);
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    const int result = StartVRAN3D(argv[argc - 2], argv[argc - 1],
-                                   HVQ_ACTIVATE | (noMessage ? HVQ_NO_MESSAGE : 0));
+    const int result =
+        StartVRAN3D(folder.c_str(), name.c_str(), HVQ_ACTIVATE | (noMessage ? HVQ_NO_MESSAGE : 0));
     const DWORD error = GetLastError();
     if (SUCCEEDED(com)) CoUninitialize();
+    const String copy = dir + L"\\" + name + L".hvq";
+    if (!prepared && Exists(dir) && !Exists(copy))
+      Warn(L"warning: prepared " + dir + L" without " + copy + L", since the template " +
+           kTemplate + L" is missing; it is never copied later: copy it there by hand");
     SetLastError(error);
-    status = Report(result);
+    status = Report(result, Document(folder, name));
   } else if (check) {
     const int opened = CheckPrjOpened(argv[2]);
     Say(std::to_wstring(opened));
