@@ -3,9 +3,8 @@
 # the DLL imports system DLLs only.
 set(HVQ_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 enable_language(RC)
-find_program(HVQ_CLANGXX clang++ REQUIRED)  # the DLL's compiler, through cmake/clang-mingw
+include(GNUInstallDirs)
 find_program(HVQ_DLLTOOL llvm-dlltool REQUIRED)
-find_program(HVQ_LLVM_NM llvm-nm REQUIRED)
 # What differs between the two architectures, for the DLL, its tests and
 # its package alike.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -21,32 +20,28 @@ else()
   set(HVQ_MSVC_TARGET i686-pc-windows-msvc)
   set(HVQ_OTHER_WINEARCH win64)
 endif()
-include(cmake/exports.cmake)
-hvq_derive_exports(${HVQ_ARCH})
+hvq_write_defs(${HVQ_ARCH})
 
-# The DLL is compiled and linked by clang and lld (cmake/clang-mingw), which
-# write its PDB beside it; everything else is built by the mingw-w64 GCC.
-add_library(hvqlaunch SHARED
-  ${HVQ_CORE_SOURCES}
-  platform/win32_platform.cpp
-  platform/win32_dllmain.cpp
-  ${HVQ_LINK_DEF}
-  launch/hvqlaunch.rc)
-set(HVQ_PDB ${CMAKE_BINARY_DIR}/hvqlaunch.pdb)
-set_target_properties(hvqlaunch PROPERTIES PREFIX "" IMPORT_PREFIX "lib"
-  CXX_COMPILER_LAUNCHER ${CMAKE_SOURCE_DIR}/cmake/clang-mingw
-  RULE_LAUNCH_LINK ${CMAKE_SOURCE_DIR}/cmake/clang-mingw)
-target_compile_definitions(hvqlaunch PRIVATE HVQLAUNCH_BUILDING)
-target_compile_options(hvqlaunch PRIVATE ${HVQ_LIBRARY_FLAGS} -ffunction-sections -fdata-sections)
+# The DLL's code is the core's objects over the Win32 platform, compiled
+# and linked by clang and lld (cmake/clang-mingw), which write its PDB
+# beside it; everything else is built by the mingw-w64 GCC.
+target_sources(hvq_core PRIVATE platform/win32_platform.cpp platform/win32_dllmain.cpp)
+set_target_properties(hvq_core PROPERTIES CXX_COMPILER_LAUNCHER ${PROJECT_SOURCE_DIR}/cmake/clang-mingw)
+target_compile_options(hvq_core PRIVATE -ffunction-sections -fdata-sections)
+add_library(hvqlaunch SHARED ${HVQ_LINK_DEF} launch/hvqlaunch.rc)
+set(HVQ_PDB ${PROJECT_BINARY_DIR}/hvqlaunch.pdb)
+set_target_properties(hvqlaunch PROPERTIES PREFIX "" IMPORT_PREFIX "lib" LINKER_LANGUAGE CXX
+  RULE_LAUNCH_LINK ${PROJECT_SOURCE_DIR}/cmake/clang-mingw)
+target_link_libraries(hvqlaunch PRIVATE hvq_core shell32 user32)
 target_link_options(hvqlaunch PRIVATE ${HVQ_STATIC_RUNTIME} -Wl,--gc-sections -Wl,--pdb=${HVQ_PDB}
   -Wl,-Xlink=/pdbaltpath:hvqlaunch.pdb)
-target_link_libraries(hvqlaunch PRIVATE shell32 user32)
-target_include_directories(hvqlaunch INTERFACE $<INSTALL_INTERFACE:include>)
+target_include_directories(hvqlaunch INTERFACE $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>
+  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
 # The MSVC-style import library, made from the exports by name and ordinal
 # alone (HVQ_DIST_DEF, which hosts get too); -k imports the stdcall names
 # without their @N.
-set(HVQ_MSVC_LIB ${CMAKE_BINARY_DIR}/hvqlaunch.lib)
+set(HVQ_MSVC_LIB ${PROJECT_BINARY_DIR}/hvqlaunch.lib)
 add_custom_command(OUTPUT ${HVQ_MSVC_LIB}
   COMMAND ${HVQ_DLLTOOL} -m ${HVQ_DLLTOOL_MACHINE} -k -d ${HVQ_DIST_DEF} -l ${HVQ_MSVC_LIB}
   DEPENDS ${HVQ_DIST_DEF})
@@ -57,10 +52,10 @@ add_dependencies(hvqlaunch hvqlaunch_msvc_lib)
 add_custom_command(TARGET hvqlaunch POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy ${HVQ_MSVC_LIB} $<TARGET_LINKER_FILE:hvqlaunch>)
 
-# A Windows program of the mingw-w64 GCC that sees the library's headers
+# A Windows program of the mingw-w64 GCC that sees the library's header
 # and needs no runtime DLL beside it.
 function(hvq_windows_program name)
   add_executable(${name} ${ARGN})
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/launch)
+  target_link_libraries(${name} PRIVATE hvqlaunch_header)
   target_link_options(${name} PRIVATE ${HVQ_STATIC_RUNTIME})
 endfunction()

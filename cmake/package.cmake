@@ -1,31 +1,21 @@
 # The release package (scripts/package): cmake --install, or CPack's ZIP,
 # named hvqlaunch-VERSION-win32 or -win64.
-set(HVQ_PACKAGE_SUFFIX ${HVQ_WINEARCH})
 include(CMakePackageConfigHelpers)
-install(TARGETS hvqlaunch EXPORT hvqlaunchTargets RUNTIME DESTINATION bin ARCHIVE DESTINATION lib)
-install(FILES ${HVQ_PDB} DESTINATION bin)
-install(TARGETS hvqlaunch_host RUNTIME DESTINATION bin)
-install(FILES ${HVQ_INCLUDE_DIR}/hvqlaunch.h DESTINATION include)
-install(FILES ${HVQ_MSVC_LIB} ${HVQ_DIST_DEF} DESTINATION lib)
-install(EXPORT hvqlaunchTargets NAMESPACE hvqlaunch:: DESTINATION lib/cmake/hvqlaunch)
-# The config refuses a consumer of the other architecture in words, and
-# gives the DLL to every build type of the consumer.
-file(WRITE ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
-  "# hvqlaunch::hvqlaunch: the DLL in bin/, its import library and header.\n"
-  "if(NOT CMAKE_SIZEOF_VOID_P EQUAL ${CMAKE_SIZEOF_VOID_P})\n"
-  "  set(hvqlaunch_FOUND FALSE)\n"
-  "  set(hvqlaunch_NOT_FOUND_MESSAGE \"this is the ${HVQ_PACKAGE_SUFFIX} package of hvqlaunch (${HVQ_ARCH}); "
-  "this project builds for the other architecture: take hvqlaunch-${PROJECT_VERSION}-${HVQ_OTHER_WINEARCH}\")\n"
-  "  return()\n"
-  "endif()\n"
-  "include(\"\${CMAKE_CURRENT_LIST_DIR}/hvqlaunchTargets.cmake\")\n"
-  "foreach(config DEBUG RELEASE RELWITHDEBINFO NOCONFIG)\n"
-  "  set_property(TARGET hvqlaunch::hvqlaunch PROPERTY MAP_IMPORTED_CONFIG_\${config} MinSizeRel)\n"
-  "endforeach()\n")
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake
+set(HVQ_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/hvqlaunch)
+set(HVQ_SAMPLES_DIR ${CMAKE_INSTALL_DATADIR}/hvqlaunch/samples)
+install(TARGETS hvqlaunch EXPORT hvqlaunchTargets)
+install(TARGETS hvqlaunch_host)
+install(FILES ${HVQ_PDB} DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_BINARY_DIR}/include/hvqlaunch.h TYPE INCLUDE)
+install(FILES ${HVQ_MSVC_LIB} ${HVQ_DIST_DEF} TYPE LIB)
+install(EXPORT hvqlaunchTargets NAMESPACE hvqlaunch:: DESTINATION ${HVQ_CMAKE_DIR})
+configure_package_config_file(cmake/hvqlaunchConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake INSTALL_DESTINATION ${HVQ_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake
   COMPATIBILITY SameMajorVersion ARCH_INDEPENDENT)
-install(FILES ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
-  ${CMAKE_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake DESTINATION lib/cmake/hvqlaunch)
+install(FILES ${PROJECT_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
+  ${PROJECT_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake DESTINATION ${HVQ_CMAKE_DIR})
+
 # The package's own README, in the words of its architecture.
 if(HVQ_ARCH STREQUAL x64)
   set(HVQ_ARCH_WORDS 64-bit)
@@ -36,23 +26,22 @@ else()
   set(HVQ_WINE_LOADER "")
   set(HVQ_WINE_NOTE " On a kernel that cannot start 32-bit programs (`wine`\nfails with \"Exec format error\"), a user-mode emulator registered for i386\nprograms runs them: [docs/building.md](docs/building.md) says how.")
 endif()
-configure_file(cmake/package-README.md ${CMAKE_BINARY_DIR}/dist-doc/README.md @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/dist-doc/README.md CHANGELOG.md LICENSE
-  DESTINATION share/doc/hvqlaunch)
-install(DIRECTORY docs DESTINATION share/doc/hvqlaunch FILES_MATCHING PATTERN "*.md")
-install(TARGETS hvqviewer RUNTIME DESTINATION share/hvqlaunch/samples)
+configure_file(cmake/package-README.md ${PROJECT_BINARY_DIR}/dist-doc/README.md @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/dist-doc/README.md CHANGELOG.md LICENSE TYPE DOC)
+install(DIRECTORY docs TYPE DOC FILES_MATCHING PATTERN "*.md")
+install(TARGETS hvqviewer DESTINATION ${HVQ_SAMPLES_DIR})
 install(FILES tools/demo/2006.hvq tools/samples/c_host.c tools/samples/newer_cstring_host.cpp
-  tools/samples/python_host.py DESTINATION share/hvqlaunch/samples)
+  tools/samples/python_host.py DESTINATION ${HVQ_SAMPLES_DIR})
 if(HVQ_ARCH STREQUAL x86)
-  install(FILES tools/samples/old_cstring_host.cpp DESTINATION share/hvqlaunch/samples)
+  install(FILES tools/samples/old_cstring_host.cpp DESTINATION ${HVQ_SAMPLES_DIR})
 endif()
 install(FILES cmake/mingw-i686.cmake cmake/mingw-x86_64.cmake cmake/mingw-w64.cmake
-  DESTINATION share/hvqlaunch/cmake)
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/hvqlaunch/cmake)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME hvqlaunch)
 set(CPACK_PACKAGE_VENDOR "The hvqlaunch developers")
-set(CPACK_PACKAGE_FILE_NAME hvqlaunch-${PROJECT_VERSION}-${HVQ_PACKAGE_SUFFIX})
-set(CPACK_PACKAGE_DIRECTORY ${CMAKE_SOURCE_DIR}/build/dist)
+set(CPACK_PACKAGE_FILE_NAME hvqlaunch-${PROJECT_VERSION}-${HVQ_WINEARCH})
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_SOURCE_DIR}/build/dist)
 set(CPACK_STRIP_FILES ON)
 include(CPack)
