@@ -56,6 +56,7 @@ add_custom_command(TARGET hvqlaunch POST_BUILD
 # and needs no runtime DLL beside it.
 function(hvq_windows_program name)
   add_executable(${name} ${ARGN})
+  set_target_properties(${name} PROPERTIES CXX_STANDARD 17 CXX_EXTENSIONS OFF)
   target_link_libraries(${name} PRIVATE hvqlaunch_header)
   target_link_options(${name} PRIVATE ${HVQ_STATIC_RUNTIME})
 endfunction()

@@ -4,9 +4,9 @@
 find_program(HVQ_CLANGXX clang++ REQUIRED)
 find_program(HVQ_LLVM_NM llvm-nm REQUIRED)
 
-# Sets <prefix>_ORDINALS, _INTERNALS, _HEADERS and _SYMBOLS: the exports of
-# one architecture (x86 or x64), in the list's order.
-function(hvq_read_exports arch prefix)
+# Sets HVQ_<arch>_ORDINALS, _INTERNALS, _HEADERS and _SYMBOLS: the exports
+# of one architecture (x86 or x64), in the list's order.
+function(hvq_read_exports arch)
   set(list ${PROJECT_SOURCE_DIR}/launch/exports.inc)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list})
   file(STRINGS ${list} lines REGEX "^HVQ_EXPORT\\(")
@@ -53,7 +53,7 @@ function(hvq_read_exports arch prefix)
   endif()
   foreach(part ORDINALS INTERNALS HEADERS SYMBOLS)
     string(TOLOWER ${part} name)
-    set(${prefix}_${part} "${${name}}" PARENT_SCOPE)
+    set(HVQ_${arch}_${part} "${${name}}" PARENT_SCOPE)
   endforeach()
 endfunction()
 
@@ -64,15 +64,15 @@ function(hvq_write_if_changed path text)
   configure_file(${path}.new ${path} COPYONLY)
 endfunction()
 
-# The .def files of one architecture:
+# The .def files of one architecture (after hvq_read_exports of it):
 #   HVQ_LINK_DEF: the .def the DLL is linked with (EXPORT = INTERNAL @N)
 #   HVQ_DIST_DEF: the .def hosts get, and the import libraries are made
 #                 from (x86 stdcall names carry @N)
 function(hvq_write_defs arch)
-  hvq_read_exports(${arch} exp)
   set(link "LIBRARY hvqlaunch.dll\nEXPORTS\n")
   set(dist "LIBRARY hvqlaunch.dll\nEXPORTS\n")
-  foreach(symbol ordinal internal IN ZIP_LISTS exp_SYMBOLS exp_ORDINALS exp_INTERNALS)
+  foreach(symbol ordinal internal IN ZIP_LISTS HVQ_${arch}_SYMBOLS HVQ_${arch}_ORDINALS
+          HVQ_${arch}_INTERNALS)
     if(symbol MATCHES "^\\?")  # a C++ name: the DLL's own function behind it
       set(name "${symbol}")
       set(dist_name "${symbol}")
@@ -100,28 +100,26 @@ function(hvq_write_defs arch)
 endfunction()
 
 # Sets HVQ_HEADER_EXPORTS: the public header's decorated names and ordinals
-# of both architectures, as macros.
+# of both architectures, as macros (after hvq_read_exports of both).
 function(hvq_header_exports)
-  hvq_read_exports(x86 x86)
-  hvq_read_exports(x64 x64)
   set(names_x64)
   set(names_x86)
   set(only_x86)
   set(both)
-  foreach(symbol ordinal header IN ZIP_LISTS x86_SYMBOLS x86_ORDINALS x86_HEADERS)
+  foreach(symbol ordinal header IN ZIP_LISTS HVQ_x86_SYMBOLS HVQ_x86_ORDINALS HVQ_x86_HEADERS)
     if(header STREQUAL "-")
       continue()
     endif()
     if(symbol MATCHES "^\\?")
       string(APPEND names_x86 "#define HVQ_${header}_NAME \"${symbol}\"\n")
     endif()
-    if(ordinal IN_LIST x64_ORDINALS)
+    if(ordinal IN_LIST HVQ_x64_ORDINALS)
       string(APPEND both "#define HVQ_${header}_ORDINAL ${ordinal}\n")
     else()
       string(APPEND only_x86 "#define HVQ_${header}_ORDINAL ${ordinal}\n")
     endif()
   endforeach()
-  foreach(symbol header IN ZIP_LISTS x64_SYMBOLS x64_HEADERS)
+  foreach(symbol header IN ZIP_LISTS HVQ_x64_SYMBOLS HVQ_x64_HEADERS)
     if(NOT header STREQUAL "-" AND symbol MATCHES "^\\?")
       string(APPEND names_x64 "#define HVQ_${header}_NAME \"${symbol}\"\n")
     endif()
