@@ -107,7 +107,8 @@ bool Exists(const String& path, bool* folder = nullptr, ULONGLONG* size = nullpt
 }
 
 // The DLL's own rules, for the report: the searched name, the document it
-// opens, and whether the preparation accepts the name.
+// opens, the template's copy it makes, and whether the preparation accepts
+// the name.
 String WithExtension(const String& name) {
   return name.find(L".hvq") == String::npos ? name + L".hvq" : name;
 }
@@ -115,6 +116,10 @@ String WithExtension(const String& name) {
 String Document(const String& folder, const String& name) {
   const bool ends = name.size() >= 4 && name.compare(name.size() - 4, 4, L".hvq") == 0;
   return folder + L"\\" + name + (ends ? L"" : L".hvq");
+}
+
+String TemplateCopy(const String& folder, const String& name) {
+  return folder + L"\\3d\\" + name + L".hvq";
 }
 
 bool IsPlainFileName(const String& name) { return name.find_first_of(L"\\/:") == String::npos; }
@@ -152,14 +157,13 @@ int Doctor(HvqCheckPrjOpenedWProc CheckPrjOpened, const String& folder, const St
   Say(String(L"template ") + kTemplate + L": " +
       (haveTemplate ? L"present, " + std::to_wstring(size) + L" bytes" : String(L"missing")));
 
-  const String dir = folder + L"\\3d";
+  const String dir = folder + L"\\3d", copy = TemplateCopy(folder, name);
   if (folder.empty() || !IsPlainFileName(name)) {
     Say(String(L"preparation: none (") +
         (folder.empty() ? L"the working folder is empty" : L"the name is not a plain file name") +
         L")");
   } else if (Exists(dir)) {
     Say(dir + L" exists: the project is prepared and nothing in it is created again");
-    const String copy = dir + L"\\" + name + L".hvq";
     int missing = 0;
     if (!Exists(copy)) {
       Say(L"  missing: " + copy + L", the template's copy (never made again): copy " + kTemplate +
@@ -175,12 +179,12 @@ int Doctor(HvqCheckPrjOpenedWProc CheckPrjOpened, const String& folder, const St
   } else if (!Exists(folder)) {
     Say(folder + L" does not exist: nothing would be prepared");
   } else if (haveTemplate) {
-    Say(dir + L" would be created with " + dir + L"\\" + name +
-        L".hvq (a copy of the template), images and treepics");
+    Say(dir + L" would be created with " + copy +
+        L" (a copy of the template), images and treepics");
   } else {
-    Say(dir + L" would be created with images and treepics but without " + dir + L"\\" + name +
-        L".hvq, since the template is missing, and would never get it: put the template at " +
-        kTemplate + L" first, or copy it to " + dir + L"\\" + name + L".hvq by hand afterwards");
+    Say(dir + L" would be created with images and treepics but without " + copy +
+        L", since the template is missing, and would never get it: put the template at " +
+        kTemplate + L" first, or copy it to " + copy + L" by hand afterwards");
   }
 
   const String needle = WithExtension(name);
@@ -339,7 +343,7 @@ int main() {
         StartVRAN3D(folder.c_str(), name.c_str(), HVQ_ACTIVATE | (noMessage ? HVQ_NO_MESSAGE : 0));
     const DWORD error = GetLastError();
     if (SUCCEEDED(com)) CoUninitialize();
-    const String copy = dir + L"\\" + name + L".hvq";
+    const String copy = TemplateCopy(folder, name);
     if (!prepared && Exists(dir) && !Exists(copy))
       Warn(L"warning: prepared " + dir + L" without " + copy + L", since the template " +
            kTemplate + L" is missing; it is never copied later: copy it there by hand");
