@@ -1,6 +1,7 @@
 # hvqlaunch.dll and its import libraries, for 32-bit (x86) or 64-bit (x64)
-# Windows, as the toolchain file says. libgcc and libstdc++ are linked in:
-# the DLL imports system DLLs only.
+# Windows, as the toolchain file says. The DLL has its own entry and no C
+# runtime start-up (cmake/clang-mingw): it imports system DLLs only. The
+# programs link libgcc and libstdc++ in, so that none needs a runtime DLL.
 set(HVQ_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 enable_language(RC)
 include(GNUInstallDirs)
@@ -33,7 +34,7 @@ set(HVQ_PDB ${PROJECT_BINARY_DIR}/hvqlaunch.pdb)
 set_target_properties(hvqlaunch PROPERTIES PREFIX "" IMPORT_PREFIX "lib" LINKER_LANGUAGE CXX
   RULE_LAUNCH_LINK ${PROJECT_SOURCE_DIR}/cmake/clang-mingw)
 target_link_libraries(hvqlaunch PRIVATE hvq_core shell32 user32)
-target_link_options(hvqlaunch PRIVATE ${HVQ_STATIC_RUNTIME} -Wl,--gc-sections -Wl,--pdb=${HVQ_PDB}
+target_link_options(hvqlaunch PRIVATE -Wl,--gc-sections -Wl,--pdb=${HVQ_PDB}
   -Wl,-Xlink=/pdbaltpath:hvqlaunch.pdb)
 target_include_directories(hvqlaunch INTERFACE $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)

@@ -10,13 +10,16 @@ CStringLiteral<TChar, 1> CStringOf<TChar>::s_empty = MakeCStringLiteral<TChar>("
 template <typename TChar>
 CStringLiteral<TChar, 1> CStringOf<TChar>::s_outOfMemory = MakeCStringLiteral<TChar>("");
 
-int StringLength(const char* psz) noexcept { return int(strnlen(psz, INT_MAX)); }
-
-int StringLength(const WideChar* psz) noexcept {
+template <typename TChar>
+static int Length(const TChar* psz) noexcept {
   int n = 0;
   while (n < INT_MAX && psz[n]) ++n;
   return n;
 }
+
+int StringLength(const char* psz) noexcept { return Length(psz); }
+
+int StringLength(const WideChar* psz) noexcept { return Length(psz); }
 
 int CharacterLength(const char* p, size_t nLeft) noexcept {
   const unsigned char ch = static_cast<unsigned char>(*p);
