@@ -42,6 +42,19 @@ class LockGuard {
   LockGuard& operator=(const LockGuard&) = delete;
 };
 
+// Sets the calling thread's error mode for the library's file work for as
+// long as it lives, and puts the thread's own back.
+class QuietErrorMode {
+ public:
+  QuietErrorMode() noexcept : m_nPrevious(PlatformQuietErrorMode()) {}
+  ~QuietErrorMode() { PlatformRestoreErrorMode(m_nPrevious); }
+  QuietErrorMode(const QuietErrorMode&) = delete;
+  QuietErrorMode& operator=(const QuietErrorMode&) = delete;
+
+ private:
+  const uint32_t m_nPrevious;
+};
+
 // A launch still starting counts as open for every process of the desktop
 // session, until a window shows the project, the program the shell started
 // exits, or c_nLaunchStartingMs pass. Its record is shared memory named
@@ -101,7 +114,8 @@ bool PreparePrjFolder(CStringOf<TChar> strFolder, CStringOf<TChar> strName);
 template <typename TChar>
 int StartVRAN3D(CStringOf<TChar> strFolder, CStringOf<TChar> strName, unsigned nFlags = 0);
 // Opens one file through the shell; tells the user when that fails, unless
-// nFlags holds HVQ_NO_MESSAGE. 0, or the system's error code.
+// nFlags holds HVQ_NO_MESSAGE or the user declined to let the program
+// start. 0, or the system's error code.
 template <typename TChar>
 unsigned ShellOpenFile(PlatformWindow hWndOwner, const TChar* pszPath, unsigned nFlags,
                        PlatformProcess* phProcess);

@@ -1,3 +1,5 @@
+#include <initializer_list>
+
 #include "launch.h"
 
 // A name the copy can be given inside folder\3d: no separator, no drive or
@@ -21,7 +23,9 @@ static bool IsPlainFileName(const CStringOf<TChar>& strName) {
 // root of the current drive), and not once something else has put an entry
 // at folder\3d after it was found missing. Every path is built before the
 // first write, so that running out of memory never leaves a project half
-// prepared.
+// prepared; nor does a path the system cannot hold (a name past 255
+// characters, a path past 32,767): then nothing is made at all. A drive
+// with no disk in it fails quietly rather than asking the user.
 template <typename TChar>
 bool PreparePrjFolder(CStringOf<TChar> strFolder, CStringOf<TChar> strName) {
   typedef CStringOf<TChar> String;
@@ -34,7 +38,10 @@ bool PreparePrjFolder(CStringOf<TChar> strFolder, CStringOf<TChar> strName) {
   if (strCopy.IsOutOfMemory() || strTemplate.IsOutOfMemory() || strImages.IsOutOfMemory() ||
       strTreePics.IsOutOfMemory())
     return false;
+  const QuietErrorMode quiet;
   if (PlatformPathExists(strDir)) return true;
+  for (const String* pstr : {&strDir, &strCopy, &strImages, &strTreePics})
+    if (!PlatformCanHoldPath(*pstr)) return true;
 
   if (!PlatformCreateDirectory(strDir) && PlatformPathExists(strDir)) return true;
   PlatformCopyFile(strTemplate, strCopy);

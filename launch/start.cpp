@@ -6,6 +6,10 @@
 // system.
 static const char c_szOpenFailed[] = "\xb4\xf2\xbf\xaa\xca\xa7\xb0\xdc!";
 static const unsigned c_nOpenFailedCodePage = 936;
+// ERROR_CANCELLED: the user declined the consent prompt of a program that
+// needs elevation, and has just chosen; nothing failed that a box should
+// report.
+static const unsigned c_nDeclined = 1223;
 
 // True when the name's last whole characters are ".hvq": the shell then
 // opens a document of that type and nothing else.
@@ -28,7 +32,7 @@ unsigned ShellOpenFile(PlatformWindow hWndOwner, const TChar* pszPath, unsigned 
   if (!pszPath) return 0;
   const unsigned nError =
       PlatformShellExecute(hWndOwner, AsciiText<TChar, 5>("open"), pszPath, phProcess);
-  if (nError && !(nFlags & HVQ_NO_MESSAGE))
+  if (nError && nError != c_nDeclined && !(nFlags & HVQ_NO_MESSAGE))
     PlatformMessageBox(c_szOpenFailed, c_nOpenFailedCodePage);
   return nError;
 }

@@ -53,6 +53,21 @@ struct PlatformTitle {
 bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<char>& title) noexcept;
 bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<WideChar>& title) noexcept;
 
+// While a search for files is under way, the calling thread fails at once
+// on a drive that has no disk or has gone, instead of raising the system's
+// box that asks the user and blocks the thread until answered. The mode
+// returned is the thread's own, which PlatformRestoreErrorMode puts back;
+// the process-wide mode, the host's, is never touched.
+uint32_t PlatformQuietErrorMode() noexcept;
+void PlatformRestoreErrorMode(uint32_t nPrevious) noexcept;
+
+// True when a file or folder can be made at exactly this path: Windows
+// takes paths of up to 32,767 characters, each name in them of up to 255,
+// whether or not the host is long-path aware. The file calls below take
+// any such path, long ones included.
+bool PlatformCanHoldPath(const char* pszPath) noexcept;
+bool PlatformCanHoldPath(const WideChar* pszPath) noexcept;
+
 // True when a file or folder of exactly this name exists.
 bool PlatformPathExists(const char* pszPath) noexcept;
 bool PlatformPathExists(const WideChar* pszPath) noexcept;
@@ -75,7 +90,10 @@ void PlatformActivateWindow(PlatformWindow hWnd) noexcept;
 // program, in the normal show state, and shows nothing itself. 0 on
 // success, with *phProcess the process it started (null when it handed the
 // document to a program already running); otherwise the system's error
-// code (ERROR_FILE_NOT_FOUND, ERROR_NO_ASSOCIATION, ...).
+// code (ERROR_FILE_NOT_FOUND, ERROR_NO_ASSOCIATION, ERROR_CANCELLED when
+// the user declined the consent prompt of a program that needs elevation,
+// ...). The request is complete when it returns, a document handed over
+// by DDE included, whatever becomes of the calling thread afterwards.
 unsigned PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb, const char* pszFile,
                               PlatformProcess* phProcess) noexcept;
 unsigned PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,

@@ -96,29 +96,161 @@ bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<WideChar>& title) 
   return ReadTitle(reinterpret_cast<HWND>(hWnd), title.strText);
 }
 
+// The thread's error mode, where the system has one (Windows 7 and
+// later): looked up when needed, so that the library still loads before.
+typedef BOOL(WINAPI* SetThreadErrorModeProc)(DWORD, DWORD*);
+static const uint32_t c_nNoThreadMode = 0xFFFFFFFF;
+
+static SetThreadErrorModeProc ThreadErrorMode() noexcept {
+  return reinterpret_cast<SetThreadErrorModeProc>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadErrorMode")));
+}
+
+uint32_t PlatformQuietErrorMode() noexcept {
+  const SetThreadErrorModeProc pfnSet = ThreadErrorMode();
+  DWORD nPrevious = 0;
+  if (!pfnSet || !pfnSet(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &nPrevious))
+    return c_nNoThreadMode;
+  return nPrevious;
+}
+
+void PlatformRestoreErrorMode(uint32_t nPrevious) noexcept {
+  const SetThreadErrorModeProc pfnSet = ThreadErrorMode();
+  if (pfnSet && nPrevious != c_nNoThreadMode) pfnSet(nPrevious, nullptr);
+}
+
+namespace {
+
+// Without a long-path-aware host, the plain file calls refuse a folder
+// past MAX_PATH - 12 characters (room for an 8.3 name inside it) and any
+// other path past MAX_PATH - 1, counted on the full path they read.
+const int c_nFolderLimit = MAX_PATH - 13;
+const int c_nFileLimit = MAX_PATH - 1;
+const int c_nExtendedLimit = 32767;
+const int c_nNameLimit = 255;
+
+// A path as the file calls take it. One past the plain limit is given in
+// the extended-length form ("\\?\C:\..." or "\\?\UNC\server\share\..."),
+// which the system takes as it stands: so it is made from the full path
+// that the plain calls would have read (relative parts resolved, forward
+// slashes turned, trailing dots and spaces dropped), and names the same
+// entry. A path already in that form, or a device's, is left as it is.
+class FilePath {
+ public:
+  FilePath(const char* pszPath, int nLimit) noexcept {
+    const int nWide = MultiByteToWideChar(CP_ACP, 0, pszPath, -1, nullptr, 0);
+    WCHAR* pwch = nWide > 0 ? static_cast<WCHAR*>(PlatformAlloc(size_t(nWide) * 2)) : nullptr;
+    if (pwch && MultiByteToWideChar(CP_ACP, 0, pszPath, -1, pwch, nWide) == nWide)
+      Make(pwch, nLimit);
+    PlatformFree(pwch);
+  }
+  FilePath(const WCHAR* pszPath, int nLimit) noexcept { Make(pszPath, nLimit); }
+  ~FilePath() { PlatformFree(m_pBuffer); }
+  FilePath(const FilePath&) = delete;
+  FilePath& operator=(const FilePath&) = delete;
+
+  // The extended-length form, when the plain calls would refuse the path;
+  // else null, and the path is given as it is.
+  const WCHAR* Extended() const noexcept { return m_bPastLimit ? m_pszPath : nullptr; }
+  // The form the wide calls take: the extended one, or the full path.
+  const WCHAR* Wide() const noexcept { return m_pszPath; }
+  // False when no form of the path can be made or held.
+  bool CanBeHeld() const noexcept {
+    if (!m_pszPath || m_nLength > c_nExtendedLimit) return false;
+    int nName = 0;
+    for (const WCHAR* p = m_pszPath; *p; ++p)
+      if ((nName = *p == L'\\' ? 0 : nName + 1) > c_nNameLimit) return false;
+    return true;
+  }
+
+ private:
+  void Make(const WCHAR* pszPath, int nLimit) noexcept {
+    const DWORD nRoom = GetFullPathNameW(pszPath, 0, nullptr, nullptr);
+    if (nRoom == 0 || nRoom > DWORD(c_nExtendedLimit) + 1) return;
+    const int c_nPrefix = 6;  // "\\?\UNC" less the full path's first "\"
+    m_pBuffer = static_cast<WCHAR*>(PlatformAlloc((c_nPrefix + size_t(nRoom)) * 2));
+    if (!m_pBuffer) return;
+    WCHAR* const pFull = m_pBuffer + c_nPrefix;
+    const DWORD nFull = GetFullPathNameW(pszPath, nRoom, pFull, nullptr);
+    if (nFull == 0 || nFull >= nRoom) return;
+    const bool bUnc = pFull[0] == L'\\' && pFull[1] == L'\\';
+    m_bPastLimit = int(nFull) > nLimit &&
+                   !(bUnc && (pFull[2] == L'?' || pFull[2] == L'.') && pFull[3] == L'\\');
+    if (!m_bPastLimit) {
+      m_pszPath = pFull;
+    } else if (bUnc) {
+      memcpy(m_pBuffer, L"\\\\?\\UNC", 7 * sizeof(WCHAR));
+      m_pszPath = m_pBuffer;
+    } else {
+      memcpy(pFull - 4, L"\\\\?\\", 4 * sizeof(WCHAR));
+      m_pszPath = pFull - 4;
+    }
+    m_nLength = StringLength(m_pszPath);
+  }
+
+  WCHAR* m_pBuffer = nullptr;
+  const WCHAR* m_pszPath = nullptr;
+  int m_nLength = 0;
+  bool m_bPastLimit = false;
+};
+
+DWORD GetAttributes(const char* pszPath) { return GetFileAttributesA(pszPath); }
+DWORD GetAttributes(const WCHAR* pszPath) { return GetFileAttributesW(pszPath); }
+BOOL MakeDirectory(const char* pszPath) { return CreateDirectoryA(pszPath, nullptr); }
+BOOL MakeDirectory(const WCHAR* pszPath) { return CreateDirectoryW(pszPath, nullptr); }
+BOOL Copy(const char* pszSource, const char* pszTarget) {
+  return CopyFileA(pszSource, pszTarget, TRUE);
+}
+BOOL Copy(const WCHAR* pszSource, const WCHAR* pszTarget) {
+  return CopyFileW(pszSource, pszTarget, TRUE);
+}
+
 // The exact path, file or folder: no wildcard in it is ever expanded.
-bool PlatformPathExists(const char* pszPath) noexcept {
-  return GetFileAttributesA(pszPath) != INVALID_FILE_ATTRIBUTES;
+template <typename TChar>
+bool PathExists(const TChar* pszPath) {
+  const FilePath path(pszPath, c_nFileLimit);
+  return (path.Extended() ? GetAttributes(path.Extended()) : GetAttributes(pszPath)) !=
+         INVALID_FILE_ATTRIBUTES;
 }
 
-bool PlatformPathExists(const WideChar* pszPath) noexcept {
-  return GetFileAttributesW(pszPath) != INVALID_FILE_ATTRIBUTES;
+template <typename TChar>
+bool CreateFolder(const TChar* pszPath) {
+  const FilePath path(pszPath, c_nFolderLimit);
+  return (path.Extended() ? MakeDirectory(path.Extended()) : MakeDirectory(pszPath)) != FALSE;
 }
 
-bool PlatformCreateDirectory(const char* pszPath) noexcept {
-  return CreateDirectoryA(pszPath, nullptr) != FALSE;
+// The plain call when it takes both paths, else the wide one.
+template <typename TChar>
+bool CopyNew(const TChar* pszSource, const TChar* pszTarget) {
+  const FilePath source(pszSource, c_nFileLimit), target(pszTarget, c_nFileLimit);
+  if (!source.Extended() && !target.Extended()) return Copy(pszSource, pszTarget) != FALSE;
+  return source.Wide() && target.Wide() && Copy(source.Wide(), target.Wide()) != FALSE;
 }
 
-bool PlatformCreateDirectory(const WideChar* pszPath) noexcept {
-  return CreateDirectoryW(pszPath, nullptr) != FALSE;
+}  // namespace
+
+bool PlatformCanHoldPath(const char* pszPath) noexcept {
+  return FilePath(pszPath, c_nFolderLimit).CanBeHeld();
 }
+
+bool PlatformCanHoldPath(const WideChar* pszPath) noexcept {
+  return FilePath(pszPath, c_nFolderLimit).CanBeHeld();
+}
+
+bool PlatformPathExists(const char* pszPath) noexcept { return PathExists(pszPath); }
+
+bool PlatformPathExists(const WideChar* pszPath) noexcept { return PathExists(pszPath); }
+
+bool PlatformCreateDirectory(const char* pszPath) noexcept { return CreateFolder(pszPath); }
+
+bool PlatformCreateDirectory(const WideChar* pszPath) noexcept { return CreateFolder(pszPath); }
 
 bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept {
-  return CopyFileA(pszSource, pszTarget, TRUE) != FALSE;
+  return CopyNew(pszSource, pszTarget);
 }
 
 bool PlatformCopyFile(const WideChar* pszSource, const WideChar* pszTarget) noexcept {
-  return CopyFileW(pszSource, pszTarget, TRUE) != FALSE;
+  return CopyNew(pszSource, pszTarget);
 }
 
 bool PlatformIsWindowVisible(PlatformWindow hWnd) noexcept {
@@ -141,7 +273,11 @@ void PlatformActivateWindow(PlatformWindow hWnd) noexcept {
 // The shell takes documents of at most MAX_PATH characters; some shells
 // overrun a fixed buffer on longer ones and end the process. Such a path is
 // refused here as a document the shell could not find. The shell shows no
-// box of its own (SEE_MASK_FLAG_NO_UI, as ShellExecute sets itself).
+// box of its own (SEE_MASK_FLAG_NO_UI, as ShellExecute sets itself), and
+// finishes the request before it returns (SEE_MASK_NOASYNC): the calling
+// thread may have no message loop, or end, or its process exit, right
+// after, and a program that takes its documents by DDE would then never
+// get this one.
 template <typename TChar, typename TInfo, typename TExecute>
 static unsigned ShellExecuteWith(TExecute* pfnExecute, PlatformWindow hWndOwner,
                                  const TChar* pszVerb, const TChar* pszFile, int nFileLength,
@@ -150,7 +286,7 @@ static unsigned ShellExecuteWith(TExecute* pfnExecute, PlatformWindow hWndOwner,
   if (nFileLength >= MAX_PATH) return ERROR_FILE_NOT_FOUND;
   TInfo info = {};
   info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
   info.hwnd = reinterpret_cast<HWND>(hWndOwner);
   info.lpVerb = pszVerb;
   info.lpFile = pszFile;

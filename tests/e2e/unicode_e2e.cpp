@@ -1,8 +1,9 @@
 // The wide and plain C entry points end to end on code page 1252: a folder
 // and a name outside it found, prepared and opened exactly, the wide
 // CheckPrjOpened exports, a climbing wide name that writes nothing, the A
-// forms, the reporting entry points' outcomes and flags, and launches still
-// starting as other processes see them. Built for either architecture.
+// forms, a folder past the plain file calls' limits, the reporting entry
+// points' outcomes and flags, and launches still starting as other
+// processes see them. Built for either architecture.
 #include <vector>
 
 #include "e2e.h"
@@ -132,6 +133,14 @@ int main(int argc, char** argv) {
   log = ViewerLog(2);
   CHECK(log.size() == 2 && log[1] == "d:\\plain\\deck.hvq");
   CHECK(ReadFile("d:\\plain\\3d\\deck.hvq") == templateBytes);
+
+  Log("a folder past the plain file calls' limits is prepared whole");
+  std::wstring deep = L"d:\\plain";
+  for (wchar_t c = 'a'; c < 'f'; ++c)
+    CreateDirectoryW((deep += L"\\" + std::wstring(50, c)).c_str(), 0);
+  CHECK(startExA(Utf8(deep).c_str(), "deck", HVQ_NO_MESSAGE) == HVQ_E_OPEN_FAILED);
+  CHECK(GetFileAttributesW((deep + L"\\3d\\deck.hvq").c_str()) != INVALID_FILE_ATTRIBUTES);
+  CHECK(GetFileAttributesW((deep + L"\\3d\\treepics").c_str()) == FILE_ATTRIBUTE_DIRECTORY);
 
   Log("the reporting entry points: a second call while the viewer starts opens nothing");
   SetEnvironmentVariableA("HVQ_VIEWER_SECONDS", "4");

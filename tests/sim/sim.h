@@ -30,7 +30,8 @@ void FailAllocation(long k);
 long Allocations();      // made since the last FailAllocation or Reset
 long LiveAllocations();  // not yet freed
 
-// File system: case-insensitive names, runs of separators read as one.
+// File system: case-insensitive names, runs of separators read as one;
+// Windows' limits (names of 255 characters, paths of 32,767).
 void AddDrive(const std::string& drive);  // "d:"
 void AddFolder(const std::string& path);  // parents included
 void AddFile(const std::string& path, const std::string& contents);
@@ -40,6 +41,10 @@ std::string Contents(const std::string& path);
 // Every entry, as its normalised path: "c:\work\3d" (folders end in "\").
 std::vector<std::string> Entries();
 long FileSystemWrites();  // folders created and files copied
+// A drive with no disk in it: every call there fails, and raises the
+// system's box unless the thread fails such errors itself.
+void EmptyDrive(const std::string& drive);
+int CriticalErrorBoxes();
 // Another process makes a folder at path just before this one's next
 // attempt to create it there.
 void RaceOnCreate(const std::string& path);
@@ -62,8 +67,9 @@ struct ShellRequest {
 };
 const std::vector<ShellRequest>& ShellRequests();
 void EndProcesses();
-int ProcessHandlesOpen();      // given out by the shell and not yet closed
-void StartNoProcess(bool no);  // the shell hands documents to a program already running
+int ProcessHandlesOpen();        // given out by the shell and not yet closed
+void StartNoProcess(bool no);    // the shell hands documents to a program already running
+void DeclineElevation(bool no);  // the user says no to the consent prompt: ERROR_CANCELLED
 
 // Shared records, by name, for the calls of simulated host processes: the
 // calls come from host 0 until SetHost. Ending a host, or EndProcesses for

@@ -52,7 +52,9 @@ struct State {
   int processes = 0, handles = 0;
   uint32_t now = 0;
   std::vector<PlatformWindow> activated;
-  bool noProcess = false;
+  bool noProcess = false, declined = false;
+  std::set<std::string> emptyDrives;
+  int criticalBoxes = 0;
   std::map<std::u16string, Record> records;
   std::vector<RecordHandle> recordHandles;
   int host = -1;
@@ -60,6 +62,7 @@ struct State {
 };
 
 thread_local unsigned t_lastError = 0;
+thread_local uint32_t t_errorMode = 0;
 
 // Never destroyed: the library's own objects outlive it at exit.
 State& S() {
@@ -84,6 +87,21 @@ std::string Parent(const std::string& normalised) {
 }
 
 bool IsDrive(const std::string& normalised) { return S().drives.count(normalised) != 0; }
+
+// False for a path past Windows' limits.
+bool Fits(const std::string& path) {
+  size_t name = 0;
+  for (char ch : path)
+    if ((name = (ch == '\\' || ch == '/') ? 0 : name + 1) > 255) return false;
+  return path.size() <= 32767 - 4;  // with "\\?\" before it
+}
+
+// Fits, and not on a drive with no disk.
+bool Usable(const std::string& path) {
+  if (!S().emptyDrives.count(Normalise(path.substr(0, 2)))) return Fits(path);
+  S().criticalBoxes += !(t_errorMode & 1);  // SEM_FAILCRITICALERRORS
+  return false;
+}
 
 const Entry* Find(const std::string& path) {
   auto it = S().entries.find(Normalise(path));
@@ -120,7 +138,9 @@ void Reset() {
   s.running.clear();
   s.now += 86400000;  // so that no launch of an earlier test is still starting
   s.activated.clear();
-  s.noProcess = false;
+  s.noProcess = s.declined = false;
+  s.emptyDrives.clear();
+  s.criticalBoxes = 0;
   s.records.clear();
   for (RecordHandle& h : s.recordHandles) h.open = false;  // never given out again
   s.host = -1;
@@ -153,6 +173,9 @@ int RecordHolds(bool bPrograms) {
 }
 void FailRecords(bool fail) { S().failRecords = fail; }
 void StartNoProcess(bool no) { S().noProcess = no; }
+void DeclineElevation(bool no) { S().declined = no; }
+void EmptyDrive(const std::string& drive) { S().emptyDrives.insert(Normalise(drive)); }
+int CriticalErrorBoxes() { return S().criticalBoxes; }
 
 void RaceOnCreate(const std::string& path) { S().race = Normalise(path); }
 
@@ -350,14 +373,27 @@ unsigned PlatformShellExecute(PlatformWindow hWndOwner, const WideChar* pszVerb,
                               phProcess);
 }
 
+uint32_t PlatformQuietErrorMode() noexcept {
+  const uint32_t nPrevious = sim::t_errorMode;
+  sim::t_errorMode = 3;
+  return nPrevious;
+}
+
+void PlatformRestoreErrorMode(uint32_t nPrevious) noexcept { sim::t_errorMode = nPrevious; }
+
+bool PlatformCanHoldPath(const char* pszPath) noexcept { return sim::Fits(pszPath); }
+
+bool PlatformCanHoldPath(const WideChar* pszPath) noexcept { return sim::Fits(sim::Utf8(pszPath)); }
+
 bool PlatformPathExists(const char* pszPath) noexcept {
   S().fileCalls.push_back(std::string("exists ") + pszPath);
   const std::string key = sim::Normalise(pszPath);
-  return S().entries.count(key) != 0;
+  return sim::Usable(pszPath) && S().entries.count(key) != 0;
 }
 
 bool PlatformCreateDirectory(const char* pszPath) noexcept {
   S().fileCalls.push_back(std::string("mkdir ") + pszPath);
+  if (!sim::Usable(pszPath)) return false;
   const std::string key = sim::Normalise(pszPath);
   if (key == S().race) {
     S().race.clear();
@@ -372,6 +408,7 @@ bool PlatformCreateDirectory(const char* pszPath) noexcept {
 
 bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept {
   S().fileCalls.push_back(std::string("copy ") + pszSource + " " + pszTarget);
+  if (!sim::Usable(pszSource) || !sim::Usable(pszTarget)) return false;
   const sim::Entry* source = sim::Find(pszSource);
   const std::string target = sim::Normalise(pszTarget);
   if (!source || source->folder || S().entries.count(target) ||
@@ -393,7 +430,8 @@ unsigned PlatformShellExecute(PlatformWindow hWndOwner, const char* pszVerb, con
   const size_t sep = key.rfind('\\');
   if (dot == std::string::npos || (sep != std::string::npos && dot < sep) ||
       !S().types.count(key.substr(dot)))
-    return 1155;  // ERROR_NO_ASSOCIATION
+    return 1155;                  // ERROR_NO_ASSOCIATION
+  if (S().declined) return 1223;  // ERROR_CANCELLED
   if (S().noProcess) return 0;
   S().running.insert(++S().processes);
   ++S().handles;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <string>
@@ -155,6 +156,41 @@ TEST_F(LaunchTest, ReportingEntryPointsSayWhatHappened) {
   EXPECT_TRUE(sim::Activated().empty());
   EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", HVQ_ACTIVATE), HVQ_ALREADY_OPEN);
   EXPECT_EQ(sim::Activated(), std::vector<PlatformWindow>{shown});
+}
+
+// What the user chose or Windows would ask: a declined consent prompt is
+// no failure to box, and a drive with no disk raises no system box, with
+// the thread's own error mode back afterwards.
+TEST_F(LaunchTest, NoBoxForADeclinedPromptOrADriveWithoutDisk) {
+  sim::AddFile("C:\\work\\bridge\\deck.hvq", "doc");
+  sim::DeclineElevation(true);
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", 0), HVQ_E_OPEN_FAILED);
+  EXPECT_EQ(sim::LastError(), 1223u);
+  sim::AddFile("C:\\work\\other\\deck.hvq", "doc");
+  sim::EmptyDrive("d:");
+  HvqStartVRAN3DA("C:\\work\\other", "deck");
+  EXPECT_TRUE(sim::MessageBoxes().empty());
+  EXPECT_EQ(sim::CriticalErrorBoxes(), 0);
+  PlatformPathExists("d:\\x");
+  EXPECT_EQ(sim::CriticalErrorBoxes(), 1);
+}
+
+// A path Windows cannot hold (past 32,767 characters, or a name past 255)
+// leaves the project unprepared rather than half prepared, and the launch
+// goes on; a long path it can hold is prepared whole.
+TEST_F(LaunchTest, AProjectIsPreparedWholeOrNotAtAll) {
+  std::string deep = "C:";  // room for "3d" in it, not for "3d\\treepics"
+  while (deep.size() < 32755)
+    deep += "\\" + std::string(std::min<size_t>(200, 32754 - deep.size()), 'f');
+  const std::string longFolder = "C:\\" + std::string(250, 'l') + "\\" + std::string(40, 'l');
+  sim::AddFolder(deep);
+  sim::AddFolder(longFolder);
+  StartVRAN3D<char>(deep.c_str(), "deck");
+  StartVRAN3D<char>("C:\\work\\bridge", std::string(252, 'n').c_str());
+  EXPECT_EQ(sim::FileSystemWrites(), 0);
+  EXPECT_EQ(sim::ShellRequests().size(), 2u);
+  StartVRAN3D<char>(longFolder.c_str(), "deck");
+  EXPECT_EQ(sim::FileSystemWrites(), 4);
 }
 
 TEST_F(LaunchTest, AnExisting3dEntryStopsThePreparation) {
