@@ -7,7 +7,8 @@
 //                                  prepare and open the project, or bring it
 //                                  forward when it is open; print what
 //                                  happened: opened, already open, opening,
-//                                  out of memory, or open failed: REASON
+//                                  out of memory, open cancelled, or open
+//                                  failed: REASON
 //   hvqlaunch check NAME           print 1 (exit 0) when the project is open,
 //                                  0 (exit 1) when it is not
 //   hvqlaunch doctor FOLDER NAME   say what start would do and why, changing
@@ -24,6 +25,7 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,7 +45,8 @@ const wchar_t kUsage[] =
     L"          brings that window forward) or a launch of it is still starting,\n"
     L"          from any program of this desktop (a second quick start prints\n"
     L"          opening and exits 0); prints one line: opened, already open,\n"
-    L"          opening, out of memory, or open failed: REASON. On failure it\n"
+    L"          opening, out of memory, open cancelled (the user declined the\n"
+    L"          program's consent prompt) or open failed: REASON. On failure it\n"
     L"          shows the message box first, unless --no-message\n"
     L"  check   prints 1 and exits 0 when a window shows NAME.hvq, else prints 0, exits 1\n"
     L"  doctor  says what start would do and why, and changes nothing; exits 0 when\n"
@@ -53,7 +56,7 @@ const wchar_t kUsage[] =
     L"FOLDER\\NAME.hvq is the host's own: it must exist, and a program must be\n"
     L"registered for .hvq, or start shows the failure message.\n"
     L"exit codes: 0 done (start: opened, already open or opening; check: open),\n"
-    L"            1 start: open failed or out of memory; check: not open;\n"
+    L"            1 start: open failed, cancelled or out of memory; check: not open;\n"
     L"              doctor: start would fail,\n"
     L"            2 usage error, 3 hvqlaunch.dll cannot be loaded or lacks the entry\n"
     L"              points (--version: 0)\n";
@@ -271,6 +274,50 @@ String UsageError(int argc, wchar_t** argv, bool noMessage) {
   return L"";
 }
 
+// True when some top-level window's title is exactly this one.
+struct TitleSearch {
+  const String& title;
+  std::vector<WCHAR> text;
+};
+
+BOOL CALLBACK OtherTitle(HWND hwnd, LPARAM lParam) {
+  TitleSearch& s = *reinterpret_cast<TitleSearch*>(lParam);
+  const int n = InternalGetWindowText(hwnd, s.text.data(), int(s.text.size()));
+  return !(n == int(s.title.size()) && s.title.compare(0, String::npos, s.text.data(), n) == 0);
+}
+
+bool TitleShown(const String& title) {
+  TitleSearch search{title, std::vector<WCHAR>(title.size() + 2)};
+  return !EnumWindows(OtherTitle, reinterpret_cast<LPARAM>(&search));
+}
+
+// The console's title while this program searches, and the one it had
+// before, put back when it exits. cmd.exe shows the command being run in
+// the title ("cmd.exe - hvqlaunch start C:\work deck.hvq"), which would be
+// found as a window showing the project. A terminal that shows the title
+// on a window of its own takes the new one a moment later: this waits for
+// that, a second at most.
+class ConsoleTitle {
+ public:
+  ConsoleTitle() {
+    std::vector<wchar_t> title(1 << 15);
+    const DWORD n = GetConsoleTitleW(title.data(), DWORD(title.size()));
+    if (!n || !SetConsoleTitleW(L"hvqlaunch")) return;
+    previous_.assign(title.data(), n < title.size() ? n : title.size() - 1);
+    for (const DWORD start = GetTickCount();
+         TitleShown(previous_) && GetTickCount() - start < 1000;)
+      Sleep(20);
+  }
+  ~ConsoleTitle() {
+    if (!previous_.empty()) SetConsoleTitleW(previous_.c_str());
+  }
+  ConsoleTitle(const ConsoleTitle&) = delete;
+  ConsoleTitle& operator=(const ConsoleTitle&) = delete;
+
+ private:
+  String previous_;
+};
+
 // What a launch did, in one line, and the exit code for it.
 int Report(int result, const String& document) {
   static const struct {
@@ -284,6 +331,10 @@ int Report(int result, const String& document) {
     if (outcome.result != result) continue;
     Say(outcome.words);
     return result < 0 ? 1 : 0;
+  }
+  if (GetLastError() == ERROR_CANCELLED) {  // the user declined the program's consent prompt
+    Say(L"open cancelled");
+    return 1;
   }
   Say(L"open failed: " + Reason(GetLastError(), document));
   return 1;
@@ -310,6 +361,9 @@ int main() {
   const bool start = command == L"start", check = command == L"check";
 
   if (version) Say(L"hvqlaunch.exe " HVQLAUNCH_VERSION_STRING);
+  // A drive with no disk in it fails at once rather than asking the user.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  std::unique_ptr<ConsoleTitle> title(version ? nullptr : new ConsoleTitle);
   const String dll = DllPath();
   HMODULE module = LoadLibraryW(dll.c_str());
   if (!module) {
