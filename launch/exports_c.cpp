@@ -5,15 +5,15 @@
 #include "hvqlaunch.h"
 #include "launch.h"
 
-extern "C" int __stdcall HvqCheckPrjOpenedA(const char* name) { return CheckPrjOpened(name); }
+extern "C" int HVQ_CALL HvqCheckPrjOpenedA(const char* name) { return CheckPrjOpened(name); }
 
-extern "C" int __stdcall HvqCheckPrjOpenedW(const HvqWChar* name) { return CheckPrjOpened(name); }
+extern "C" int HVQ_CALL HvqCheckPrjOpenedW(const HvqWChar* name) { return CheckPrjOpened(name); }
 
-extern "C" void __stdcall HvqStartVRAN3DA(const char* folder, const char* name) {
+extern "C" void HVQ_CALL HvqStartVRAN3DA(const char* folder, const char* name) {
   StartVRAN3D(CString(folder), CString(name));
 }
 
-extern "C" void __stdcall HvqStartVRAN3DW(const HvqWChar* folder, const HvqWChar* name) {
+extern "C" void HVQ_CALL HvqStartVRAN3DW(const HvqWChar* folder, const HvqWChar* name) {
   StartVRAN3D(CStringW(folder), CStringW(name));
 }
 
@@ -25,11 +25,11 @@ static int StartVRAN3DEx(const TChar* folder, const TChar* name, unsigned flags)
   return StartVRAN3D(CStringOf<TChar>(folder), CStringOf<TChar>(name), flags);
 }
 
-extern "C" int __stdcall HvqStartVRAN3DExA(const char* folder, const char* name, unsigned flags) {
+extern "C" int HVQ_CALL HvqStartVRAN3DExA(const char* folder, const char* name, unsigned flags) {
   return StartVRAN3DEx(folder, name, flags);
 }
 
-extern "C" int __stdcall HvqStartVRAN3DExW(const HvqWChar* folder, const HvqWChar* name,
-                                           unsigned flags) {
+extern "C" int HVQ_CALL HvqStartVRAN3DExW(const HvqWChar* folder, const HvqWChar* name,
+                                          unsigned flags) {
   return StartVRAN3DEx(folder, name, flags);
 }

@@ -7,7 +7,7 @@
 #include "hvqlaunch.h"
 #include "launch.h"
 
-extern "C" int __cdecl HvqCheckPrjOpened(const char* pszName) noexcept {
+extern "C" int HVQ_CDECL HvqCheckPrjOpened(const char* pszName) noexcept {
   return CheckPrjOpened(pszName);
 }
 
@@ -21,7 +21,7 @@ static void ReleaseHostString(HvqStringArg arg) noexcept {
   __atomic_sub_fetch(&pHeader->nRefs, 1, __ATOMIC_ACQ_REL);
 }
 
-extern "C" void __cdecl HvqStartVRAN3D(HvqStringArg folder, HvqStringArg name) noexcept {
+extern "C" void HVQ_CDECL HvqStartVRAN3D(HvqStringArg folder, HvqStringArg name) noexcept {
   StartVRAN3D(CString(folder.pchData), CString(name.pchData));
   ReleaseHostString(folder);
   ReleaseHostString(name);
@@ -30,6 +30,6 @@ extern "C" void __cdecl HvqStartVRAN3D(HvqStringArg folder, HvqStringArg name) n
 
 // Exported for both spellings of wchar_t: the type of its own, and
 // unsigned short.
-extern "C" int __cdecl HvqCheckPrjOpenedWide(const HvqWChar* pszName) noexcept {
+extern "C" int HVQ_CDECL HvqCheckPrjOpenedWide(const HvqWChar* pszName) noexcept {
   return CheckPrjOpened(pszName);
 }

@@ -71,12 +71,12 @@ void Start(StringParam<THostChar> folder, StringParam<THostChar> name) noexcept 
 
 // Narrow strings take the multibyte launch; wchar_t and unsigned short
 // ones the wide launch.
-extern "C" void __cdecl HvqStartVRAN3DStringTA(StringParam<char> folder,
-                                               StringParam<char> name) noexcept {
+extern "C" void HVQ_CDECL HvqStartVRAN3DStringTA(StringParam<char> folder,
+                                                 StringParam<char> name) noexcept {
   Start<char, char>(folder, name);
 }
 
-extern "C" void __cdecl HvqStartVRAN3DStringTW(StringParam<HvqWChar> folder,
-                                               StringParam<HvqWChar> name) noexcept {
+extern "C" void HVQ_CDECL HvqStartVRAN3DStringTW(StringParam<HvqWChar> folder,
+                                                 StringParam<HvqWChar> name) noexcept {
   Start<WideChar, HvqWChar>(folder, name);
 }

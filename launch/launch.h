@@ -121,8 +121,8 @@ unsigned ShellOpenFile(PlatformWindow hWndOwner, const TChar* pszPath, unsigned 
                        PlatformProcess* phProcess);
 
 // The original hosts' entry points, exported under decorated names.
-extern "C" int __cdecl HvqCheckPrjOpened(const char* pszName) noexcept;
+extern "C" int HVQ_CDECL HvqCheckPrjOpened(const char* pszName) noexcept;
 #ifndef _WIN64
-extern "C" void __cdecl HvqStartVRAN3D(HvqStringArg folder, HvqStringArg name) noexcept;
+extern "C" void HVQ_CDECL HvqStartVRAN3D(HvqStringArg folder, HvqStringArg name) noexcept;
 #endif
-extern "C" int __cdecl HvqCheckPrjOpenedWide(const HvqWChar* pszName) noexcept;
+extern "C" int HVQ_CDECL HvqCheckPrjOpenedWide(const HvqWChar* pszName) noexcept;
