@@ -1,41 +1,51 @@
-# hvqlaunch.dll and its import libraries, for 32-bit (x86) or 64-bit (x64)
-# Windows, as the toolchain file says. The DLL has its own entry and no C
-# runtime start-up (cmake/clang-mingw): it imports system DLLs only. The
+# hvqlaunch.dll and its import libraries, for the architecture of the
+# toolchain file (HVQ_ARCH_*, cmake/architectures.cmake). The DLL has its
+# own entry and no C runtime start-up, and imports system DLLs only: the
 # programs link libgcc and libstdc++ in, so that none needs a runtime DLL.
 set(HVQ_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 enable_language(RC)
 include(GNUInstallDirs)
 find_program(HVQ_DLLTOOL llvm-dlltool REQUIRED)
-# What differs between the two architectures, for the DLL, its tests and
-# its package alike.
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(HVQ_ARCH x64)
-  set(HVQ_WINEARCH win64)
-  set(HVQ_DLLTOOL_MACHINE i386:x86-64)
-  set(HVQ_MSVC_TARGET x86_64-pc-windows-msvc)
-  set(HVQ_OTHER_WINEARCH win32)
-else()
-  set(HVQ_ARCH x86)
-  set(HVQ_WINEARCH win32)
-  set(HVQ_DLLTOOL_MACHINE i386)
-  set(HVQ_MSVC_TARGET i686-pc-windows-msvc)
-  set(HVQ_OTHER_WINEARCH win64)
+hvq_write_defs(${HVQ_ARCH_NAME})
+
+# The system import libraries the DLL links: mingw-w64's, or, for an
+# architecture it has none for, made from the names that x64's export.
+set(HVQ_SYSTEM_DLLS msvcrt shell32 user32 kernel32)
+if(NOT HVQ_ARCH_RUNTIME)
+  set(CMAKE_CXX_STANDARD_LIBRARIES "")  # CMake's list for programs names others
+  set(syslibs ${PROJECT_BINARY_DIR}/syslibs)
+  file(MAKE_DIRECTORY ${syslibs})
+  foreach(dll IN LISTS HVQ_SYSTEM_DLLS)
+    find_file(HVQ_X64_${dll} lib${dll}.a PATHS /usr/x86_64-w64-mingw32/lib
+      /usr/x86_64-w64-mingw32/sys-root/mingw/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+    execute_process(COMMAND ${HVQ_LLVM_NM} --defined-only --just-symbol-name ${HVQ_X64_${dll}}
+      OUTPUT_VARIABLE names COMMAND_ERROR_IS_FATAL ANY)
+    string(REGEX MATCHALL "__imp_[^\n]+" names "${names}")
+    list(REMOVE_DUPLICATES names)
+    list(TRANSFORM names REPLACE "^__imp_" "  ")
+    list(JOIN names "\n" names)
+    hvq_write_if_changed(${syslibs}/${dll}.def "LIBRARY ${dll}.dll\nEXPORTS\n${names}\n")
+    execute_process(COMMAND ${HVQ_DLLTOOL} -m ${HVQ_ARCH_MACHINE} -d ${syslibs}/${dll}.def
+      -l ${syslibs}/lib${dll}.a COMMAND_ERROR_IS_FATAL ANY)
+  endforeach()
 endif()
-hvq_write_defs(${HVQ_ARCH})
 
 # The DLL's code is the core's objects over the Win32 platform, compiled
 # and linked by clang and lld (cmake/clang-mingw), which write its PDB
 # beside it; everything else is built by the mingw-w64 GCC.
 target_sources(hvq_core PRIVATE platform/win32_platform.cpp platform/win32_dllmain.cpp)
 set_target_properties(hvq_core PROPERTIES CXX_COMPILER_LAUNCHER ${PROJECT_SOURCE_DIR}/cmake/clang-mingw)
-target_compile_options(hvq_core PRIVATE -ffunction-sections -fdata-sections)
+target_compile_options(hvq_core PRIVATE -ffunction-sections -fdata-sections -gcodeview -g)
 add_library(hvqlaunch SHARED ${HVQ_LINK_DEF} launch/hvqlaunch.rc)
 set(HVQ_PDB ${PROJECT_BINARY_DIR}/hvqlaunch.pdb)
 set_target_properties(hvqlaunch PROPERTIES PREFIX "" IMPORT_PREFIX "lib" LINKER_LANGUAGE CXX
   RULE_LAUNCH_LINK ${PROJECT_SOURCE_DIR}/cmake/clang-mingw)
-target_link_libraries(hvqlaunch PRIVATE hvq_core shell32 user32)
-target_link_options(hvqlaunch PRIVATE -Wl,--gc-sections -Wl,--pdb=${HVQ_PDB}
-  -Wl,-Xlink=/pdbaltpath:hvqlaunch.pdb)
+target_link_libraries(hvqlaunch PRIVATE hvq_core ${HVQ_SYSTEM_DLLS})
+if(NOT HVQ_ARCH_RUNTIME)
+  target_link_directories(hvqlaunch PRIVATE ${syslibs})
+endif()
+target_link_options(hvqlaunch PRIVATE -fuse-ld=lld -nostdlib -Wl,--gc-sections
+  -Wl,--pdb=${HVQ_PDB} -Wl,-Xlink=/pdbaltpath:hvqlaunch.pdb)
 target_include_directories(hvqlaunch INTERFACE $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
@@ -44,7 +54,7 @@ target_include_directories(hvqlaunch INTERFACE $<BUILD_INTERFACE:${PROJECT_BINAR
 # without their @N.
 set(HVQ_MSVC_LIB ${PROJECT_BINARY_DIR}/hvqlaunch.lib)
 add_custom_command(OUTPUT ${HVQ_MSVC_LIB}
-  COMMAND ${HVQ_DLLTOOL} -m ${HVQ_DLLTOOL_MACHINE} -k -d ${HVQ_DIST_DEF} -l ${HVQ_MSVC_LIB}
+  COMMAND ${HVQ_DLLTOOL} -m ${HVQ_ARCH_MACHINE} -k -d ${HVQ_DIST_DEF} -l ${HVQ_MSVC_LIB}
   DEPENDS ${HVQ_DIST_DEF})
 add_custom_target(hvqlaunch_msvc_lib ALL DEPENDS ${HVQ_MSVC_LIB})
 # The same library serves MinGW: the one lld writes marks the names to lose

@@ -5,7 +5,8 @@ find_program(HVQ_CLANGXX clang++ REQUIRED)
 find_program(HVQ_LLVM_NM llvm-nm REQUIRED)
 
 # Sets HVQ_<arch>_ORDINALS, _INTERNALS, _HEADERS and _SYMBOLS: the exports
-# of one architecture (x86 or x64), in the list's order.
+# of one architecture (a NAME of cmake/architectures.cmake), in the list's
+# order.
 function(hvq_read_exports arch)
   set(list ${PROJECT_SOURCE_DIR}/launch/exports.inc)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list})
@@ -31,13 +32,9 @@ function(hvq_read_exports arch)
     endif()
   endforeach()
   file(WRITE ${work}/probe.cpp "${probe}")
-  if(arch STREQUAL x86)
-    set(target i686-pc-windows-msvc)
-  else()
-    set(target x86_64-pc-windows-msvc)
-  endif()
+  hvq_architecture(NAME ${arch})
   execute_process(
-    COMMAND ${HVQ_CLANGXX} --target=${target} -fno-exceptions -Wno-return-type -c probe.cpp
+    COMMAND ${HVQ_CLANGXX} --target=${HVQ_ARCH_MSVC} -fno-exceptions -Wno-return-type -c probe.cpp
             -o probe.obj
     COMMAND_ERROR_IS_FATAL ANY WORKING_DIRECTORY ${work})
   execute_process(COMMAND ${HVQ_LLVM_NM} --defined-only --numeric-sort --format=just-symbols
@@ -100,8 +97,16 @@ function(hvq_write_defs arch)
 endfunction()
 
 # Sets HVQ_HEADER_EXPORTS: the public header's decorated names and ordinals
-# of both architectures, as macros (after hvq_read_exports of both).
+# as macros (after hvq_read_exports of every architecture): x86's, and
+# under _WIN64 x64's, which every other 64-bit architecture must share, as
+# the MSVC C++ ABI decorates them all alike.
 function(hvq_header_exports)
+  foreach(arch IN LISTS HVQ_ARCH_NAMES)
+    if(NOT arch STREQUAL x86 AND NOT (HVQ_${arch}_SYMBOLS STREQUAL HVQ_x64_SYMBOLS AND
+                                      HVQ_${arch}_ORDINALS STREQUAL HVQ_x64_ORDINALS))
+      message(FATAL_ERROR "exports.inc: ${arch}'s exports differ from x64's, which the header gives every 64-bit architecture")
+    endif()
+  endforeach()
   set(names_x64)
   set(names_x86)
   set(only_x86)

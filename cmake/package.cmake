@@ -1,14 +1,26 @@
 # The release package (scripts/package): cmake --install, or CPack's ZIP,
-# named hvqlaunch-VERSION-win32 or -win64.
+# named hvqlaunch-VERSION-PACKAGE (cmake/architectures.cmake).
 include(CMakePackageConfigHelpers)
 set(HVQ_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/hvqlaunch)
 set(HVQ_SAMPLES_DIR ${CMAKE_INSTALL_DATADIR}/hvqlaunch/samples)
 install(TARGETS hvqlaunch EXPORT hvqlaunchTargets)
-install(TARGETS hvqlaunch_host)
+if(HVQ_ARCH_RUNTIME)
+  install(TARGETS hvqlaunch_host)
+endif()
 install(FILES ${HVQ_PDB} DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_BINARY_DIR}/include/hvqlaunch.h TYPE INCLUDE)
 install(FILES ${HVQ_MSVC_LIB} ${HVQ_DIST_DEF} TYPE LIB)
 install(EXPORT hvqlaunchTargets NAMESPACE hvqlaunch:: DESTINATION ${HVQ_CMAKE_DIR})
+# The config names the package for each architecture (_hvq_package_x86 ...).
+function(hvq_package_names out)
+  set(text "")
+  foreach(arch IN LISTS HVQ_ARCH_NAMES)
+    hvq_architecture(NAME ${arch})
+    string(APPEND text "set(_hvq_package_${arch} ${HVQ_ARCH_PACKAGE})\n  ")
+  endforeach()
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+hvq_package_names(HVQ_PACKAGE_NAMES)
 configure_package_config_file(cmake/hvqlaunchConfig.cmake.in
   ${PROJECT_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake INSTALL_DESTINATION ${HVQ_CMAKE_DIR})
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake
@@ -16,32 +28,55 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/dist-cmake/hvqlaunchConfi
 install(FILES ${PROJECT_BINARY_DIR}/dist-cmake/hvqlaunchConfig.cmake
   ${PROJECT_BINARY_DIR}/dist-cmake/hvqlaunchConfigVersion.cmake DESTINATION ${HVQ_CMAKE_DIR})
 
-# The package's own README, in the words of its architecture.
-if(HVQ_ARCH STREQUAL x64)
+# The package's own README, in the words of its architecture. One without
+# programs points to the x64 package's, which Windows on ARM runs through
+# its x64 emulation, and has no Wine section of its own.
+set(HVQ_ARCH_WORDS ${HVQ_ARCH_NAME})
+set(HVQ_README_PROGRAMS "")
+set(HVQ_README_HOST_ROW "| `bin/hvqlaunch.exe` | the console host: `start`, `check`, `doctor` ([docs/console-host.md](docs/console-host.md)) |\n")
+set(HVQ_README_SAMPLES "a sample viewer for `.hvq` documents, ")
+set(HVQ_README_TOOLCHAINS "the mingw-w64 cross compilers")
+set(HVQ_WINE_LOADER "")
+if(HVQ_ARCH_NAME STREQUAL x64)
   set(HVQ_ARCH_WORDS 64-bit)
   set(HVQ_WINE_LOADER "wine() { /usr/lib/wine/wine64 \"$@\"; }  # Wine's 64-bit loader\n")
   set(HVQ_WINE_NOTE " The `wine` function runs Wine's 64-bit loader (where Debian\ninstalls it): Debian's `wine` starts the 32-bit one first, which a kernel\nwithout 32-bit support cannot run.")
-else()
+elseif(HVQ_ARCH_NAME STREQUAL x86)
   set(HVQ_ARCH_WORDS 32-bit)
-  set(HVQ_WINE_LOADER "")
   set(HVQ_WINE_NOTE " On a kernel that cannot start 32-bit programs (`wine`\nfails with \"Exec format error\"), a user-mode emulator registered for i386\nprograms runs them: [docs/building.md](docs/building.md) says how.")
 endif()
+if(NOT HVQ_ARCH_RUNTIME)
+  set(HVQ_ARCH_WORDS ARM64)
+  set(HVQ_README_PROGRAMS "\n\nIt holds the DLL and what links it, and no programs: the console host\n`hvqlaunch.exe` and the sample viewer of the first run below are the x64\npackage's (`hvqlaunch-${PROJECT_VERSION}-win64`), which Windows on ARM runs\nthrough its x64 emulation. x86 and x64 hosts there load the DLL of their\nown package, as everywhere.")
+  set(HVQ_README_HOST_ROW "")
+  set(HVQ_README_SAMPLES "")
+  set(HVQ_README_TOOLCHAINS "clang's ARM64 cross build")
+endif()
 configure_file(cmake/package-README.md ${PROJECT_BINARY_DIR}/dist-doc/README.md @ONLY)
+if(NOT HVQ_ARCH_RUNTIME)
+  file(READ ${PROJECT_BINARY_DIR}/dist-doc/README.md readme)
+  string(REGEX REPLACE "### Under Wine.*(## Your host)" "### Under Wine\n\nWine for ARM64, run through qemu on an x86-64 machine, is how this\npackage is tested: [docs/building.md](docs/building.md) says how to set it\nup.\n\n\\1" readme "${readme}")
+  file(WRITE ${PROJECT_BINARY_DIR}/dist-doc/README.md "${readme}")
+endif()
 install(FILES ${PROJECT_BINARY_DIR}/dist-doc/README.md CHANGELOG.md LICENSE TYPE DOC)
 install(DIRECTORY docs TYPE DOC FILES_MATCHING PATTERN "*.md")
-install(TARGETS hvqviewer DESTINATION ${HVQ_SAMPLES_DIR})
+if(HVQ_ARCH_RUNTIME)
+  install(TARGETS hvqviewer DESTINATION ${HVQ_SAMPLES_DIR})
+  install(FILES cmake/mingw-i686.cmake cmake/mingw-x86_64.cmake cmake/mingw-w64.cmake
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/hvqlaunch/cmake)
+else()
+  install(FILES cmake/clang-aarch64.cmake DESTINATION ${CMAKE_INSTALL_DATADIR}/hvqlaunch/cmake)
+endif()
 install(FILES tools/demo/2006.hvq tools/samples/c_host.c tools/samples/newer_cstring_host.cpp
   tools/samples/python_host.py DESTINATION ${HVQ_SAMPLES_DIR})
-if(HVQ_ARCH STREQUAL x86)
+if(HVQ_ARCH_NAME STREQUAL x86)
   install(FILES tools/samples/old_cstring_host.cpp DESTINATION ${HVQ_SAMPLES_DIR})
 endif()
-install(FILES cmake/mingw-i686.cmake cmake/mingw-x86_64.cmake cmake/mingw-w64.cmake
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/hvqlaunch/cmake)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME hvqlaunch)
 set(CPACK_PACKAGE_VENDOR "The hvqlaunch developers")
-set(CPACK_PACKAGE_FILE_NAME hvqlaunch-${PROJECT_VERSION}-${HVQ_WINEARCH})
+set(CPACK_PACKAGE_FILE_NAME hvqlaunch-${PROJECT_VERSION}-${HVQ_ARCH_PACKAGE})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_SOURCE_DIR}/build/dist)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -1,7 +1,8 @@
 // A host rebuilt with a newer compiler: its CString is ATL::CStringT over a
 // string manager that counts what it frees, passed by value to each of the
-// twelve StartVRAN3D forms (the callee destroys its arguments). Built
-// freestanding for the MSVC C++ ABI of either architecture.
+// twelve StartVRAN3D forms (the callee destroys its arguments); the C
+// entry points beside them; a launch that another process sees starting.
+// Built freestanding for the MSVC C++ ABI of every architecture.
 #include "freestanding.h"
 
 #include "standins/atlstr.h"
@@ -15,6 +16,10 @@ __declspec(dllimport) int __stdcall CloseHandle(void* handle);
 __declspec(dllimport) void __stdcall Sleep(unsigned long ms);
 __declspec(dllimport) unsigned long __stdcall GetModuleFileNameW(void* module, wchar_t* path,
                                                                  unsigned long size);
+__declspec(dllimport) wchar_t* __stdcall GetCommandLineW();
+__declspec(dllimport) void* __stdcall CreateWindowExW(unsigned long, const wchar_t*, const wchar_t*,
+                                                      unsigned long, int, int, int, int, void*,
+                                                      void*, void*, void*);
 __declspec(dllimport) long __stdcall RegSetKeyValueW(void* key, const wchar_t* subkey,
                                                      const wchar_t* value, unsigned long type,
                                                      const void* data, unsigned long size);
@@ -106,7 +111,31 @@ void Forms() {
 
 }  // namespace
 
+// Registered for ".hvq" below, this program is also the viewer: given a
+// document, it shows a window titled with it for a while. First, as
+// another process while the launch that started it is still starting, it
+// launches the same document itself, which must open nothing: it notes
+// what it was told, and that it is the first viewer (or the second).
+void View(wchar_t* args) {
+  while (*args == L' ' || *args == L'"') ++args;
+  wchar_t title[300], *name = args, *end = title;
+  for (const wchar_t* p = L"HVQ Viewer - "; *p;) *end++ = *p++;
+  wchar_t* p = args;
+  for (; *p && *p != L'"'; *end++ = *p++) name = *p == L'\\' ? p : name;
+  *p = *end = *name = 0;
+  if (!CreateDirectoryW(L"d:\\viewer", 0)) CreateDirectoryW(L"d:\\viewer2", 0);
+  if (HvqStartVRAN3DExW(args, name + 1, HVQ_NO_MESSAGE) == HVQ_OPENING)
+    CreateDirectoryW(L"d:\\viewer-was-told-opening", 0);
+  CreateWindowExW(0, L"STATIC", title, 0, 0, 0, 10, 10, 0, 0, 0, 0);
+  Sleep(10000);
+  ExitProcess(0);
+}
+
 extern "C" void HostMain() {
+  wchar_t* args = GetCommandLineW() + 1;  // past the program's opening quote
+  while (*args && *args++ != L'"') {
+  }
+  if (*args) View(args);
   CountingMgr mgr;
   g_mgr = &mgr;
   ATL::g_pStringMgr = &mgr;
@@ -117,16 +146,17 @@ extern "C" void HostMain() {
   Forms<ATL::StrTraitATL, ATL::ChTraitsCRT>();
   Forms<ATL::StrTraitATL, ATL::ChTraitsOS>();
   CHECK(IsFolder("d:\\newer\\3d\\treepics"));
+  CHECK(HvqCheckPrjOpenedA("newdeck") == 1);  // its own window
+  CHECK(HvqStartVRAN3DExA("d:\\newer", "newdeck", 0) == HVQ_ALREADY_OPEN);
   DestroyWindow(open);
 
-  // Names outside the code page, prepared and opened exactly: the sample
-  // viewer beside this program, registered for ".hvq", titles its window
-  // with the full path it was given.
+  // Names outside the code page, prepared and opened exactly by this
+  // program as the viewer (View), which titles its window with the full
+  // path it was given.
   wchar_t viewer[300];
   viewer[0] = L'"';
-  unsigned long n = GetModuleFileNameW(0, viewer + 1, 260);
-  while (n && viewer[n] != L'\\') --n;
-  const wchar_t* tail = L"\\hvqviewer.exe\" \"%1\"";
+  const unsigned long n = GetModuleFileNameW(0, viewer + 1, 260);
+  const wchar_t* tail = L"\" \"%1\"";
   for (int i = 0; (viewer[n + 1 + i] = tail[i]) != 0; ++i) {
   }
   void* const hklm = reinterpret_cast<void*>(IntPtr(long(0x80000002)));  // sign-extended
@@ -140,7 +170,10 @@ extern "C" void HostMain() {
   CHECK(g_mgr->frees == frees + 2);
   CHECK(GetFileAttributesW(L"d:\\работа\\3d\\images") != 0xFFFFFFFFul);
   int shown = 0;
-  for (int i = 0; i < 100 && !(shown = CheckPrjOpened(L"d:\\работа\\模型")); ++i) Sleep(100);
-  CHECK(shown == 1);
+  for (int i = 0; i < 300 && !(shown = CheckPrjOpened(L"d:\\работа\\模型")); ++i) Sleep(100);
+  CHECK(shown == 1);  // another process's window
+  CHECK(HvqStartVRAN3DExW(L"d:\\работа", L"模型", 0) == HVQ_ALREADY_OPEN);
+  CHECK(IsFolder("d:\\viewer-was-told-opening") && IsFolder("d:\\viewer") &&
+        !IsFolder("d:\\viewer2"));
   Finish();
 }
