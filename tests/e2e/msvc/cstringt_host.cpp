@@ -17,6 +17,8 @@ __declspec(dllimport) void __stdcall Sleep(unsigned long ms);
 __declspec(dllimport) unsigned long __stdcall GetModuleFileNameW(void* module, wchar_t* path,
                                                                  unsigned long size);
 __declspec(dllimport) wchar_t* __stdcall GetCommandLineW();
+__declspec(dllimport) void* __stdcall GetModuleHandleW(const wchar_t* name);
+__declspec(dllimport) void* __stdcall GetProcAddress(void* module, const char* name);
 __declspec(dllimport) void* __stdcall CreateWindowExW(unsigned long, const wchar_t*, const wchar_t*,
                                                       unsigned long, int, int, int, int, void*,
                                                       void*, void*, void*);
@@ -147,6 +149,9 @@ extern "C" void HostMain() {
   Forms<ATL::StrTraitATL, ATL::ChTraitsOS>();
   CHECK(IsFolder("d:\\newer\\3d\\treepics"));
   CHECK(HvqCheckPrjOpenedA("newdeck") == 1);  // its own window
+  for (IntPtr i = 1; i <= 22; ++i)            // every export, 2 on x86 only
+    CHECK(GetProcAddress(GetModuleHandleW(L"hvqlaunch.dll"), (const char*)i) ||
+          (i == 2 && sizeof i == 8));
   CHECK(HvqStartVRAN3DExA("d:\\newer", "newdeck", 0) == HVQ_ALREADY_OPEN);
   DestroyWindow(open);
 
