@@ -42,9 +42,8 @@ std::string Contents(const std::string& path);
 std::vector<std::string> Entries();
 long FileSystemWrites();  // folders created and files copied
 // A drive with no disk in it: every call there fails, and raises the
-// system's box unless the thread fails such errors itself.
+// system's box (among MessageBoxes) unless the thread fails such errors.
 void EmptyDrive(const std::string& drive);
-int CriticalErrorBoxes();
 // Another process makes a folder at path just before this one's next
 // attempt to create it there.
 void RaceOnCreate(const std::string& path);

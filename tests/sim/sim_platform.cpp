@@ -54,7 +54,6 @@ struct State {
   std::vector<PlatformWindow> activated;
   bool noProcess = false, declined = false;
   std::set<std::string> emptyDrives;
-  int criticalBoxes = 0;
   std::map<std::u16string, Record> records;
   std::vector<RecordHandle> recordHandles;
   int host = -1;
@@ -88,19 +87,17 @@ std::string Parent(const std::string& normalised) {
 
 bool IsDrive(const std::string& normalised) { return S().drives.count(normalised) != 0; }
 
-// False for a path past Windows' limits.
-bool Fits(const std::string& path) {
+// False for a path past Windows' limits or, when it is used, on a drive
+// with no disk.
+bool Usable(const std::string& path, bool bUsed = true) {
+  if (bUsed && S().emptyDrives.count(Normalise(path.substr(0, 2)))) {
+    if (!(t_errorMode & 1)) S().boxes.push_back("There is no disk in the drive.");
+    return false;
+  }
   size_t name = 0;
   for (char ch : path)
     if ((name = (ch == '\\' || ch == '/') ? 0 : name + 1) > 255) return false;
   return path.size() <= 32767 - 4;  // with "\\?\" before it
-}
-
-// Fits, and not on a drive with no disk.
-bool Usable(const std::string& path) {
-  if (!S().emptyDrives.count(Normalise(path.substr(0, 2)))) return Fits(path);
-  S().criticalBoxes += !(t_errorMode & 1);  // SEM_FAILCRITICALERRORS
-  return false;
 }
 
 const Entry* Find(const std::string& path) {
@@ -140,7 +137,6 @@ void Reset() {
   s.activated.clear();
   s.noProcess = s.declined = false;
   s.emptyDrives.clear();
-  s.criticalBoxes = 0;
   s.records.clear();
   for (RecordHandle& h : s.recordHandles) h.open = false;  // never given out again
   s.host = -1;
@@ -175,7 +171,6 @@ void FailRecords(bool fail) { S().failRecords = fail; }
 void StartNoProcess(bool no) { S().noProcess = no; }
 void DeclineElevation(bool no) { S().declined = no; }
 void EmptyDrive(const std::string& drive) { S().emptyDrives.insert(Normalise(drive)); }
-int CriticalErrorBoxes() { return S().criticalBoxes; }
 
 void RaceOnCreate(const std::string& path) { S().race = Normalise(path); }
 
@@ -381,9 +376,11 @@ uint32_t PlatformQuietErrorMode() noexcept {
 
 void PlatformRestoreErrorMode(uint32_t nPrevious) noexcept { sim::t_errorMode = nPrevious; }
 
-bool PlatformCanHoldPath(const char* pszPath) noexcept { return sim::Fits(pszPath); }
+bool PlatformCanHoldPath(const char* pszPath) noexcept { return sim::Usable(pszPath, false); }
 
-bool PlatformCanHoldPath(const WideChar* pszPath) noexcept { return sim::Fits(sim::Utf8(pszPath)); }
+bool PlatformCanHoldPath(const WideChar* pszPath) noexcept {
+  return sim::Usable(sim::Utf8(pszPath), false);
+}
 
 bool PlatformPathExists(const char* pszPath) noexcept {
   S().fileCalls.push_back(std::string("exists ") + pszPath);

@@ -170,9 +170,8 @@ TEST_F(LaunchTest, NoBoxForADeclinedPromptOrADriveWithoutDisk) {
   sim::EmptyDrive("d:");
   HvqStartVRAN3DA("C:\\work\\other", "deck");
   EXPECT_TRUE(sim::MessageBoxes().empty());
-  EXPECT_EQ(sim::CriticalErrorBoxes(), 0);
-  PlatformPathExists("d:\\x");
-  EXPECT_EQ(sim::CriticalErrorBoxes(), 1);
+  PlatformPathExists("d:\\x");  // the thread's own mode, which fails nothing
+  EXPECT_EQ(sim::MessageBoxes().size(), 1u);
 }
 
 // A path Windows cannot hold (past 32,767 characters, or a name past 255)
@@ -183,8 +182,7 @@ TEST_F(LaunchTest, AProjectIsPreparedWholeOrNotAtAll) {
   while (deep.size() < 32755)
     deep += "\\" + std::string(std::min<size_t>(200, 32754 - deep.size()), 'f');
   const std::string longFolder = "C:\\" + std::string(250, 'l') + "\\" + std::string(40, 'l');
-  sim::AddFolder(deep);
-  sim::AddFolder(longFolder);
+  for (const std::string& folder : {deep, longFolder}) sim::AddFolder(folder);
   StartVRAN3D<char>(deep.c_str(), "deck");
   StartVRAN3D<char>("C:\\work\\bridge", std::string(252, 'n').c_str());
   EXPECT_EQ(sim::FileSystemWrites(), 0);
