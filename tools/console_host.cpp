@@ -299,11 +299,14 @@ bool TitleShown(const String& title) {
 // that, a second at most.
 class ConsoleTitle {
  public:
+  static constexpr const wchar_t* kTitle = L"hvqlaunch";
+
   ConsoleTitle() {
     std::vector<wchar_t> title(1 << 15);
     const DWORD n = GetConsoleTitleW(title.data(), DWORD(title.size()));
-    if (!n || !SetConsoleTitleW(L"hvqlaunch")) return;
-    previous_.assign(title.data(), n < title.size() ? n : title.size() - 1);
+    const String previous(title.data(), n < title.size() ? n : title.size() - 1);
+    if (previous.empty() || previous == kTitle || !SetConsoleTitleW(kTitle)) return;
+    previous_ = previous;
     for (const DWORD start = GetTickCount();
          TitleShown(previous_) && GetTickCount() - start < 1000;)
       Sleep(20);
