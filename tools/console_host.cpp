@@ -274,7 +274,8 @@ String UsageError(int argc, wchar_t** argv, bool noMessage) {
   return L"";
 }
 
-// True when some top-level window's title is exactly this one.
+// One search for a title, window by window: OtherTitle stops at a window
+// whose title is exactly the one sought.
 struct TitleSearch {
   const String& title;
   std::vector<WCHAR> text;
@@ -286,6 +287,7 @@ BOOL CALLBACK OtherTitle(HWND hwnd, LPARAM lParam) {
   return !(n == int(s.title.size()) && s.title.compare(0, String::npos, s.text.data(), n) == 0);
 }
 
+// True when some top-level window's title is exactly this one.
 bool TitleShown(const String& title) {
   TitleSearch search{title, std::vector<WCHAR>(title.size() + 2)};
   return !EnumWindows(OtherTitle, reinterpret_cast<LPARAM>(&search));
