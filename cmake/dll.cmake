@@ -8,14 +8,16 @@ include(GNUInstallDirs)
 find_program(HVQ_DLLTOOL llvm-dlltool REQUIRED)
 hvq_write_defs(${HVQ_ARCH_NAME})
 
-# The system import libraries the DLL links: mingw-w64's, or, for an
-# architecture it has none for, made from the names that x64's export.
+# The system import libraries the DLL links (and, with advapi32, the
+# self-test): mingw-w64's, or, for an architecture it has none for, made
+# from the names that x64's export, in HVQ_SYSLIBS.
 set(HVQ_SYSTEM_DLLS msvcrt shell32 user32 kernel32)
 if(NOT HVQ_ARCH_RUNTIME)
   set(CMAKE_CXX_STANDARD_LIBRARIES "")  # CMake's list for programs names others
-  set(syslibs ${PROJECT_BINARY_DIR}/syslibs)
+  set(HVQ_SYSLIBS ${PROJECT_BINARY_DIR}/syslibs)
+  set(syslibs ${HVQ_SYSLIBS})
   file(MAKE_DIRECTORY ${syslibs})
-  foreach(dll IN LISTS HVQ_SYSTEM_DLLS)
+  foreach(dll IN LISTS HVQ_SYSTEM_DLLS ITEMS advapi32)
     find_file(HVQ_X64_${dll} lib${dll}.a PATHS /usr/x86_64-w64-mingw32/lib
       /usr/x86_64-w64-mingw32/sys-root/mingw/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
     execute_process(COMMAND ${HVQ_LLVM_NM} --defined-only --just-symbol-name ${HVQ_X64_${dll}}
@@ -42,7 +44,7 @@ set_target_properties(hvqlaunch PROPERTIES PREFIX "" IMPORT_PREFIX "lib" LINKER_
   RULE_LAUNCH_LINK ${PROJECT_SOURCE_DIR}/cmake/clang-mingw)
 target_link_libraries(hvqlaunch PRIVATE hvq_core ${HVQ_SYSTEM_DLLS})
 if(NOT HVQ_ARCH_RUNTIME)
-  target_link_directories(hvqlaunch PRIVATE ${syslibs})
+  target_link_directories(hvqlaunch PRIVATE ${HVQ_SYSLIBS})
 endif()
 target_link_options(hvqlaunch PRIVATE -fuse-ld=lld -nostdlib -Wl,--gc-sections
   -Wl,--pdb=${HVQ_PDB} -Wl,-Xlink=/pdbaltpath:hvqlaunch.pdb)

@@ -16,7 +16,7 @@
 
 #include "hvqlaunch.h"
 #ifndef _WIN64
-#include "../host_string.h"
+#include "../../selftest/host_string.h"
 #endif
 
 namespace e2e {
