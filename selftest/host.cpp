@@ -285,7 +285,8 @@ DWORD EnvNumber(const wchar_t* name, DWORD otherwise) {
 
 // The viewer, as the shell starts it for a document: it records the
 // document in the run's log (HVQ_VIEWER_LOG) and itself beside it (a file
-// named after the log and its process id, for EndViewers), and, unless
+// named after the log and its process id that holds its time of creation,
+// for EndViewers), and, unless
 // HVQ_VIEWER_SECONDS is 0, shows a window titled "HVQ Viewer - " and the
 // full path for that many seconds (10 unless set), HVQ_VIEWER_LATE
 // milliseconds after it starts. With HVQ_VIEWER_RELAUNCH it first launches
@@ -297,7 +298,10 @@ int View(const wchar_t* document) {
     HANDLE file = CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_ALWAYS, 0, nullptr);
     std::wstring path = document;
-    WriteAll(std::wstring(log) + L"." + Wide(std::to_string(GetCurrentProcessId())), "");
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    WriteAll(std::wstring(log) + L"." + Wide(std::to_string(GetCurrentProcessId())),
+             std::to_string(created.dwHighDateTime) + " " + std::to_string(created.dwLowDateTime));
     std::string line = Utf8(path) + "\n";
     if (EnvNumber(L"HVQ_VIEWER_RELAUNCH", 0)) {
       const size_t slash = path.find_last_of(L'\\');

@@ -169,24 +169,26 @@ bool Unmap(const std::wstring& target) {
 }
 
 // Ends the viewers that recorded themselves beside the log, each by its id
-// once it is known to be this program.
+// once its time of creation shows it is that viewer.
 void EndViewersIn(const std::wstring& root) {
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW((root + L"\\viewer.log.*").c_str(), &data);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
-    const DWORD pid = DWORD(_wtoi(data.cFileName + 11));
-    HANDLE process = OpenProcess(
-        PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, pid);
-    wchar_t image[MAX_PATH * 4] = L"";
-    DWORD size = MAX_PATH * 4;
-    if (process && QueryFullProcessImageNameW(process, 0, image, &size) &&
-        lstrcmpiW(image, g_run.self.c_str()) == 0 && WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+    const std::wstring file = root + L"\\" + data.cFileName;
+    HANDLE process =
+        OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
+                    DWORD(_wtoi(data.cFileName + 11)));
+    FILETIME created, exited, kernel, user;
+    if (process && GetProcessTimes(process, &created, &exited, &kernel, &user) &&
+        ReadAll(file) == std::to_string(created.dwHighDateTime) + " " +
+                             std::to_string(created.dwLowDateTime) &&
+        WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
       TerminateProcess(process, 0);
       WaitForSingleObject(process, 5000);
     }
     if (process) CloseHandle(process);
-    DeleteFileW((root + L"\\" + data.cFileName).c_str());
+    DeleteFileW(file.c_str());
   } while (FindNextFileW(find, &data));
   FindClose(find);
 }
