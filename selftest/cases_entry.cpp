@@ -74,9 +74,9 @@ CASE("entry.wide-launch") {
   for (const auto& entry : Snapshot(folder)) paths.push_back(entry.first);
   std::wstring lowerName = name;
   CharLowerW(&lowerName[0]);
-  std::vector<std::wstring> wanted = {lower + L"\\3d", lower + L"\\3d\\images",
-                                      lower + L"\\3d\\treepics", lower + L"\\3d\\" + lowerName + L".hvq",
-                                      lower + L"\\" + lowerName + L".hvq"};
+  std::vector<std::wstring> wanted = {
+      lower + L"\\3d", lower + L"\\3d\\images", lower + L"\\3d\\treepics",
+      lower + L"\\3d\\" + lowerName + L".hvq", lower + L"\\" + lowerName + L".hvq"};
   std::sort(wanted.begin(), wanted.end());
   CHECK(paths == wanted);
 
@@ -174,7 +174,8 @@ CASE("entry.outcomes") {
 // started it is still starting, launches the same document and is told so.
 extern "C" void __cdecl HvqSelftestCStringT(void* dll, const char* folderA, const wchar_t* folderW,
                                             const wchar_t* folder2, const wchar_t* doc,
-                                            void(__cdecl* check)(int ok, const char* what, int line));
+                                            void(__cdecl* check)(int ok, const char* what,
+                                                                 int line));
 
 namespace selftest {
 namespace {

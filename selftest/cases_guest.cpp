@@ -191,8 +191,8 @@ CASE("guest.soak", 600) {
   PumpMessages(200);
   CHECK_EQ(dismisser.Count(), 101);
   const SIZE_T after = PrivateBytes();
-  Note("private bytes after 100 launches: " + std::to_string(baseline) + ", after the run: " +
-       std::to_string(after));
+  Note("private bytes after 100 launches: " + std::to_string(baseline) +
+       ", after the run: " + std::to_string(after));
   CHECK(after <= baseline + (1 << 20));
   CHECK(Snapshot(At(L"soak")) == before);
   DestroyWindow(shown);

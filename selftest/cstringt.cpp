@@ -46,9 +46,10 @@ class StrTraitMFC {};
 
 // One definition per form with the export's own signature, which says its
 // decorated name.
-#define HVQ_FORM(Traits, ChTraits, T)                                                        \
-  void StartVRAN3D(ATL::CStringT<T, Traits<T, ChTraits<T>>>, ATL::CStringT<T, Traits<T, ChTraits<T>>>) { \
-    g_name = __FUNCDNAME__;                                                                  \
+#define HVQ_FORM(Traits, ChTraits, T)                          \
+  void StartVRAN3D(ATL::CStringT<T, Traits<T, ChTraits<T>>>,   \
+                   ATL::CStringT<T, Traits<T, ChTraits<T>>>) { \
+    g_name = __FUNCDNAME__;                                    \
   }
 #define HVQ_FORMS(Traits, ChTraits) \
   HVQ_FORM(Traits, ChTraits, char)  \

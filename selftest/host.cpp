@@ -42,7 +42,8 @@ bool NeedAnsiRoot() {
 bool NeedLeadBytes() {
   CPINFO info = {};
   const bool dbcs = GetCPInfo(CP_ACP, &info) && info.LeadByte[0];
-  if (!dbcs) Skip(L"the ANSI code page (" + Wide(std::to_string(GetACP())) + L") has no lead bytes");
+  if (!dbcs)
+    Skip(L"the ANSI code page (" + Wide(std::to_string(GetACP())) + L") has no lead bytes");
   return dbcs;
 }
 
@@ -165,8 +166,8 @@ int StartElsewhere(const std::string& folder, const std::string& name) {
 
 std::string ReadAll(const std::wstring& path) {
   std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return bytes;
   std::string buffer(65536, '\0');
   DWORD got = 0;
@@ -188,9 +189,7 @@ bool IsFolder(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool IsEmptyFolder(const std::wstring& path) {
-  return IsFolder(path) && Snapshot(path).empty();
-}
+bool IsEmptyFolder(const std::wstring& path) { return IsFolder(path) && Snapshot(path).empty(); }
 
 std::vector<std::string> ViewerLog(size_t count) {
   std::vector<std::string> lines;
@@ -219,7 +218,8 @@ void Snapshot(const std::wstring& folder, Tree& tree) {
     const bool dir = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
     tree.emplace_back(key, dir ? L"<dir>"
                                : Wide(std::to_string(data.nFileSizeLow)) + L" " +
-                                     Wide(std::to_string(data.ftLastWriteTime.dwLowDateTime)) + L" " +
+                                     Wide(std::to_string(data.ftLastWriteTime.dwLowDateTime)) +
+                                     L" " +
                                      Wide(std::to_string(data.ftLastWriteTime.dwHighDateTime)));
     if (dir) Snapshot(path, tree);
   } while (FindNextFileW(find, &data));
@@ -305,12 +305,14 @@ int View(const wchar_t* document) {
     std::string line = Utf8(path) + "\n";
     if (EnvNumber(L"HVQ_VIEWER_RELAUNCH", 0)) {
       const size_t slash = path.find_last_of(L'\\');
-      HMODULE module = LoadLibraryW(g_run.dllPath.empty() ? L"hvqlaunch.dll" : g_run.dllPath.c_str());
+      HMODULE module =
+          LoadLibraryW(g_run.dllPath.empty() ? L"hvqlaunch.dll" : g_run.dllPath.c_str());
       auto start = reinterpret_cast<HvqStartVRAN3DExWProc>(
           reinterpret_cast<void*>(GetProcAddress(module, "HvqStartVRAN3DExW")));
       std::wstring name = path.substr(slash + 1);
       name.resize(name.size() - 4);  // without ".hvq"
-      const int told = start ? start(path.substr(0, slash).c_str(), name.c_str(), HVQ_NO_MESSAGE) : -1;
+      const int told =
+          start ? start(path.substr(0, slash).c_str(), name.c_str(), HVQ_NO_MESSAGE) : -1;
       line = "told " + std::to_string(told) + " " + line;
     }
     DWORD written = 0;

@@ -92,8 +92,9 @@ void SaveKey(HKEY hive, const std::wstring& name, const std::wstring& sub,
     data.resize(dataSize + 1);
     valueSize = 16384;
     RegEnumValueW(key, i, value.data(), &valueSize, nullptr, &type, data.data(), &dataSize);
-    lines.push_back({L"val", {name, Hex(sub), Hex(std::wstring(value.data(), valueSize)),
-                              Wide(std::to_string(type)), Hex(data.data(), dataSize)}});
+    lines.push_back({L"val",
+                     {name, Hex(sub), Hex(std::wstring(value.data(), valueSize)),
+                      Wide(std::to_string(type)), Hex(data.data(), dataSize)}});
   }
   std::vector<std::wstring> subkeys;
   for (DWORD i = 0;; ++i) {
@@ -131,8 +132,8 @@ bool RestoreKeys(HKEY hive, const std::vector<Line>& lines, std::wstring& error)
     if (l.kind == L"val" &&
         (!Unhex(l.fields[2], value) || !Unhex(l.fields[4], data) ||
          RegSetValueExW(key, UnhexText(value).c_str(), 0, DWORD(_wtoi(l.fields[3].c_str())),
-                        reinterpret_cast<const BYTE*>(data.data()), DWORD(data.size())) !=
-             ERROR_SUCCESS))
+                        reinterpret_cast<const BYTE*>(data.data()),
+                        DWORD(data.size())) != ERROR_SUCCESS))
       ok = false;
     RegCloseKey(key);
   }
@@ -181,8 +182,8 @@ void EndViewersIn(const std::wstring& root) {
                     DWORD(_wtoi(data.cFileName + 11)));
     FILETIME created, exited, kernel, user;
     if (process && GetProcessTimes(process, &created, &exited, &kernel, &user) &&
-        ReadAll(file) == std::to_string(created.dwHighDateTime) + " " +
-                             std::to_string(created.dwLowDateTime) &&
+        ReadAll(file) ==
+            std::to_string(created.dwHighDateTime) + " " + std::to_string(created.dwLowDateTime) &&
         WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
       TerminateProcess(process, 0);
       WaitForSingleObject(process, 5000);
@@ -228,11 +229,16 @@ bool ReadNote(const std::wstring& text, State& s) {
     const Line& l = lines[i];
     const size_t want = l.kind == L"key" || l.kind == L"sub" ? 2 : l.kind == L"val" ? 5 : 1;
     if (l.fields.size() != want) return false;
-    if (l.kind == L"root") s.root = l.fields[0];
-    else if (l.kind == L"hive") s.hive = l.fields[0] == L"HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    else if (l.kind == L"drive") s.drive = l.fields[0];
-    else if (want > 1) s.keys.push_back(l);
-    else return false;
+    if (l.kind == L"root")
+      s.root = l.fields[0];
+    else if (l.kind == L"hive")
+      s.hive = l.fields[0] == L"HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    else if (l.kind == L"drive")
+      s.drive = l.fields[0];
+    else if (want > 1)
+      s.keys.push_back(l);
+    else
+      return false;
   }
   return !s.root.empty();
 }
@@ -241,9 +247,12 @@ bool ReadNote(const std::wstring& text, State& s) {
 bool Undo(const State& s, std::wstring& what, std::wstring& error) {
   bool ok = true;
   EndViewersIn(s.root);
-  if (!s.keys.empty() && RestoreKeys(s.hive, s.keys, error)) what += L"the association of .hvq";
-  else if (!s.keys.empty()) ok = false;
-  if (!s.drive.empty() && Unmap(s.drive)) what += std::wstring(what.empty() ? L"" : L", ") + L"drive d:";
+  if (!s.keys.empty() && RestoreKeys(s.hive, s.keys, error))
+    what += L"the association of .hvq";
+  else if (!s.keys.empty())
+    ok = false;
+  if (!s.drive.empty() && Unmap(s.drive))
+    what += std::wstring(what.empty() ? L"" : L", ") + L"drive d:";
   if (IsFolder(s.root)) {
     if (DeleteTree(s.root)) {
       what += std::wstring(what.empty() ? L"" : L", ") + L"the folder " + s.root;
@@ -273,9 +282,9 @@ bool SetDefault(const std::wstring& key, const std::wstring& value) {
   if (RegCreateKeyExW(g_state.hive, Classes(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &hkey,
                       nullptr) != ERROR_SUCCESS)
     return false;
-  const LSTATUS set = RegSetValueExW(hkey, nullptr, 0, REG_SZ,
-                                     reinterpret_cast<const BYTE*>(value.c_str()),
-                                     DWORD(value.size() + 1) * 2);
+  const LSTATUS set =
+      RegSetValueExW(hkey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     DWORD(value.size() + 1) * 2);
   RegCloseKey(hkey);
   return set == ERROR_SUCCESS;
 }
@@ -309,16 +318,15 @@ bool Repair(std::wstring& what, std::wstring& error) {
     return !IsFolder(s.root) || Undo(s, what, error);
   }
   if (!ReadNote(Wide(note, CP_UTF8), s)) {
-    error = L"its note " + NotePath() + L" cannot be read; look at it, put back by hand what it "
+    error = L"its note " + NotePath() +
+            L" cannot be read; look at it, put back by hand what it "
             L"names, and remove it";
     return false;
   }
   return Undo(s, what, error);
 }
 
-void Associate(bool on) {
-  SetDefault(L".hvq", on ? c_progId : c_noProgram);
-}
+void Associate(bool on) { SetDefault(L".hvq", on ? c_progId : c_noProgram); }
 
 bool SetUp(std::wstring& error) {
   State& s = g_state;
@@ -363,26 +371,29 @@ bool SetUp(std::wstring& error) {
       g_run.templateBytes = bytes;
     } else {
       Unmap(s.drive);
-      g_run.noTemplate = L"drive d: could not be mapped for the run (file calls here do not follow "
-                         L"DefineDosDevice); give d: a folder that holds tolvern4\\3d\\2006.hvq";
+      g_run.noTemplate =
+          L"drive d: could not be mapped for the run (file calls here do not follow "
+          L"DefineDosDevice); give d: a folder that holds tolvern4\\3d\\2006.hvq";
     }
   }
   SetErrorMode(mode);
 
-  const std::wstring command = L"\"" + g_run.self + L"\" --dll \"" + g_run.dllPath +
-                               L"\" --view \"%1\"";
+  const std::wstring command =
+      L"\"" + g_run.self + L"\" --dll \"" + g_run.dllPath + L"\" --view \"%1\"";
   const wchar_t* const hive = s.hive == HKEY_LOCAL_MACHINE ? L"HKLM" : L"HKCU";
   HKEY choice;
   if (!SetDefault(c_progId + std::wstring(L"\\shell\\open\\command"), command) ||
       !SetDefault(L".hvq", c_progId)) {
-    g_run.noAssociation = L"cannot register .hvq under " + std::wstring(hive) + L"\\Software\\Classes";
+    g_run.noAssociation =
+        L"cannot register .hvq under " + std::wstring(hive) + L"\\Software\\Classes";
   } else if (RegOpenKeyExW(HKEY_CURRENT_USER,
                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\."
                            L"hvq\\UserChoice",
                            0, KEY_READ, &choice) == ERROR_SUCCESS) {
     RegCloseKey(choice);
-    g_run.noAssociation = L"the program this user chose for .hvq in Explorer comes first, and is "
-                          L"left as it is";
+    g_run.noAssociation =
+        L"the program this user chose for .hvq in Explorer comes first, and is "
+        L"left as it is";
   }
   SetEnvironmentVariableW(L"HVQ_VIEWER_LOG", g_run.viewerLog.c_str());
   g_run.rootA = Ansi(s.root);

@@ -61,10 +61,14 @@ std::atomic<bool> g_finished{false};
 
 const char* MachineName(USHORT machine) {
   switch (machine) {
-    case IMAGE_FILE_MACHINE_I386: return "x86";
-    case IMAGE_FILE_MACHINE_AMD64: return "x64";
-    case IMAGE_FILE_MACHINE_ARM64: return "ARM64";
-    case IMAGE_FILE_MACHINE_ARMNT: return "ARM";
+    case IMAGE_FILE_MACHINE_I386:
+      return "x86";
+    case IMAGE_FILE_MACHINE_AMD64:
+      return "x64";
+    case IMAGE_FILE_MACHINE_ARM64:
+      return "ARM64";
+    case IMAGE_FILE_MACHINE_ARMNT:
+      return "ARM";
   }
   return "unknown";
 }
@@ -116,7 +120,8 @@ std::string Version(HMODULE module) {
 
 template <typename Proc>
 Proc SystemProc(const wchar_t* dll, const char* name) {
-  return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(dll), name)));
+  return reinterpret_cast<Proc>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(dll), name)));
 }
 
 void PrintHeader() {
@@ -204,11 +209,20 @@ std::string Xml(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += (unsigned char)c < 0x20 && c != '\n' ? ' ' : c;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += (unsigned char)c < 0x20 && c != '\n' ? ' ' : c;
     }
   }
   return out;
@@ -267,8 +281,8 @@ bool Check(bool ok, const char* what, const char* file, int line) {
   return ok;
 }
 
-bool CheckEq(const std::string& got, const std::string& wanted, const char* what,
-             const char* file, int line) {
+bool CheckEq(const std::string& got, const std::string& wanted, const char* what, const char* file,
+             int line) {
   return Check(got == wanted, (std::string(what) + ": expected " + wanted + ", got " + got).c_str(),
                file, line);
 }
@@ -389,10 +403,10 @@ int SelftestMain() {
     return 2;
   }
   Print("work:      " + Utf8(g_run.root) + "\n");
-  Print("template:  " + (g_run.noTemplate.empty() ? std::string("d:\\tolvern4\\3d\\2006.hvq, ") +
-                                                        std::to_string(g_run.templateBytes.size()) +
-                                                        " bytes"
-                                                  : "none: " + Utf8(g_run.noTemplate)) +
+  Print("template:  " +
+        (g_run.noTemplate.empty() ? std::string("d:\\tolvern4\\3d\\2006.hvq, ") +
+                                        std::to_string(g_run.templateBytes.size()) + " bytes"
+                                  : "none: " + Utf8(g_run.noTemplate)) +
         "\n\n");
   CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
 

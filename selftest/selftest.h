@@ -26,9 +26,9 @@ struct Run {
   std::wstring self;     // this program
   std::wstring dllPath;  // the DLL under test, full path
   HMODULE dll = nullptr;
-  std::wstring root;        // the folder every case works in, under %TEMP%
-  std::string rootA;        // the same in the ANSI code page, or empty
-  std::wstring viewerLog;   // where the viewer records each document
+  std::wstring root;       // the folder every case works in, under %TEMP%
+  std::string rootA;       // the same in the ANSI code page, or empty
+  std::wstring viewerLog;  // where the viewer records each document
   std::string templateBytes;
   std::wstring noTemplate;     // why d:\tolvern4\3d\2006.hvq cannot be had, or empty
   std::wstring noAssociation;  // why ".hvq" cannot open with this program, or empty
@@ -50,16 +50,16 @@ struct Register {
 };
 #define HVQ_CONCAT2(a, b) a##b
 #define HVQ_CONCAT(a, b) HVQ_CONCAT2(a, b)
-#define CASE(name, ...)                                                          \
-  static void HVQ_CONCAT(Case, __LINE__)();                                      \
+#define CASE(name, ...)                                                                      \
+  static void HVQ_CONCAT(Case, __LINE__)();                                                  \
   static ::selftest::Register HVQ_CONCAT(s_case, __LINE__)(name, HVQ_CONCAT(Case, __LINE__), \
-                                                           ##__VA_ARGS__);       \
+                                                           ##__VA_ARGS__);                   \
   static void HVQ_CONCAT(Case, __LINE__)()
 
 // Checks: a failure is noted with what was expected and what came.
 bool Check(bool ok, const char* what, const char* file, int line);
-bool CheckEq(const std::string& got, const std::string& wanted, const char* what,
-             const char* file, int line);
+bool CheckEq(const std::string& got, const std::string& wanted, const char* what, const char* file,
+             int line);
 #define CHECK(cond) ::selftest::Check((cond), #cond, __FILE__, __LINE__)
 #define CHECK_EQ(got, wanted) \
   ::selftest::CheckEq(::selftest::Text(got), ::selftest::Text(wanted), #got, __FILE__, __LINE__)
