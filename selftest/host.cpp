@@ -126,13 +126,21 @@ bool Spawn(const std::wstring& args, PROCESS_INFORMATION& pi) {
   si.cb = sizeof si;
   return CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
 }
+
+// A case that needs another process cannot run where none can be started.
+void NoSecondProcess() {
+  Skip(L"no second process can be started here (error " + Wide(std::to_string(GetLastError())) +
+       L")");
+}
 }  // namespace
 
 ChildProcess::ChildProcess(const std::string& title) {
   const std::string event = Unique("hvqready");
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
-  if (CHECK(Spawn(L"--child " + Wide(event) + L" \"" + Wide(title) + L"\"", m_pi)))
+  if (Spawn(L"--child " + Wide(event) + L" \"" + Wide(title) + L"\"", m_pi))
     CHECK(WaitForSingleObject(ready, 60000) == WAIT_OBJECT_0);
+  else
+    NoSecondProcess();
   CloseHandle(ready);
 }
 
@@ -155,7 +163,10 @@ int RunChild(const char* event, const char* title) {
 
 int StartElsewhere(const std::string& folder, const std::string& name) {
   PROCESS_INFORMATION pi = {};
-  if (!Spawn(L"--start \"" + Wide(folder) + L"\" \"" + Wide(name) + L"\"", pi)) return -100;
+  if (!Spawn(L"--start \"" + Wide(folder) + L"\" \"" + Wide(name) + L"\"", pi)) {
+    NoSecondProcess();
+    return -100;
+  }
   DWORD code = DWORD(-100);
   if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
     GetExitCodeProcess(pi.hProcess, &code);

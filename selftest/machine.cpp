@@ -338,11 +338,15 @@ bool SetUp(std::wstring& error) {
   // Drive d: is read, never written: a drive without a disk raises no box.
   const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   const wchar_t* const templatePath = L"D:\\tolvern4\\3d\\2006.hvq";
-  const bool drive = GetFileAttributesW(L"D:\\") != INVALID_FILE_ATTRIBUTES;
+  wchar_t device[MAX_PATH];
+  const bool drive =
+      GetDriveTypeW(L"D:\\") != DRIVE_NO_ROOT_DIR || QueryDosDeviceW(L"D:", device, MAX_PATH);
   if (drive && GetFileAttributesW(templatePath) != INVALID_FILE_ATTRIBUTES) {
     g_run.templateBytes = ReadAll(templatePath);
   } else if (drive) {
-    g_run.noTemplate = L"drive d: is there without tolvern4\\3d\\2006.hvq, and is never written to";
+    g_run.noTemplate =
+        L"drive d: is there (a disk, or a drive without one) without "
+        L"tolvern4\\3d\\2006.hvq, and is never written to";
   } else {
     s.drive = s.root + L"\\drive";
   }
