@@ -1,5 +1,5 @@
-// Shared pieces of the end-to-end test programs: checks with a closing
-// "N passed, N failed" line, the DLL's two exports, and real windows.
+// What the Windows benchmarks share: the DLL's exports, real windows and
+// other processes, files and the association.
 #pragma once
 
 #include <windows.h>
@@ -35,17 +35,6 @@ inline bool Check(bool ok, const char* what, const char* file, int line) {
   return ok;
 }
 #define CHECK(cond) ::e2e::Check((cond), #cond, __FILE__, __LINE__)
-
-inline int Summary() {
-  printf("%d passed, %d failed\n", g_passed, g_failed);
-  fflush(stdout);
-  return g_failed == 0 ? 0 : 1;
-}
-
-inline void Log(const char* what) {
-  printf("-- %s\n", what);
-  fflush(stdout);
-}
 
 // The folder of the running program, with a trailing backslash.
 inline std::string ExeDir() {
@@ -226,13 +215,6 @@ inline void Start(const Hvq& hvq, const std::string& folder, const std::string& 
 }
 #endif
 
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -258,94 +240,5 @@ inline void RegisterViewer(bool on) {
     RegCloseKey(hkey);
   }
 }
-
-// Every entry below a folder, by lower-case full path: a file's bytes,
-// or "<dir>" for a folder. Wide names, so that no name is lost to the code
-// page.
-using Tree = std::map<std::wstring, std::string>;
-
-inline void Snapshot(const std::wstring& folder, Tree& tree) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    std::wstring path = folder + L"\\" + name;
-    std::wstring key = path;
-    CharLowerW(&key[0]);
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      tree[key] = "<dir>";
-      Snapshot(path, tree);
-    } else {
-      std::string bytes;
-      HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                0, nullptr);
-      char buffer[65536];
-      DWORD got = 0;
-      while (file != INVALID_HANDLE_VALUE &&
-             ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got)
-        bytes.append(buffer, got);
-      if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-      tree[key] = bytes;
-    }
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-}
-
-inline Tree Snapshot(const std::wstring& folder) {
-  Tree tree;
-  Snapshot(folder, tree);
-  return tree;
-}
-
-// A message box of this process that is up, or null.
-inline HWND FindMessageBox() {
-  struct Finder {
-    static BOOL CALLBACK Proc(HWND hwnd, LPARAM lParam) {
-      DWORD pid = 0;
-      GetWindowThreadProcessId(hwnd, &pid);
-      char cls[64] = "";
-      GetClassNameA(hwnd, cls, sizeof cls);
-      if (pid != GetCurrentProcessId() || strcmp(cls, "#32770") != 0 || !IsWindowVisible(hwnd))
-        return TRUE;
-      *reinterpret_cast<HWND*>(lParam) = hwnd;
-      return FALSE;
-    }
-  };
-  HWND box = nullptr;
-  EnumWindows(Finder::Proc, reinterpret_cast<LPARAM>(&box));
-  return box;
-}
-
-// Presses OK on every message box of this process from a second thread,
-// and counts them, until it is destroyed.
-class BoxDismisser {
- public:
-  BoxDismisser() { m_thread = CreateThread(nullptr, 0, Run, this, 0, nullptr); }
-  ~BoxDismisser() {
-    m_stop = true;
-    WaitForSingleObject(m_thread, 10000);
-    CloseHandle(m_thread);
-  }
-  int Count() const { return m_count; }
-
- private:
-  static DWORD WINAPI Run(void* self) {
-    BoxDismisser* d = static_cast<BoxDismisser*>(self);
-    while (!d->m_stop) {
-      if (HWND box = FindMessageBox()) {
-        ++d->m_count;
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(2);
-      }
-      Sleep(2);
-    }
-    return 0;
-  }
-  HANDLE m_thread;
-  std::atomic<bool> m_stop{false};
-  std::atomic<int> m_count{0};
-};
 
 }  // namespace e2e
