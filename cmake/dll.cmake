@@ -37,7 +37,8 @@ endif()
 # beside it; everything else is built by the mingw-w64 GCC.
 target_sources(hvq_core PRIVATE platform/win32_platform.cpp platform/win32_dllmain.cpp)
 set_target_properties(hvq_core PROPERTIES CXX_COMPILER_LAUNCHER ${PROJECT_SOURCE_DIR}/cmake/clang-mingw)
-target_compile_options(hvq_core PRIVATE -ffunction-sections -fdata-sections -gcodeview -g)
+target_compile_options(hvq_core PRIVATE -ffunction-sections -fdata-sections -gcodeview -g
+  -ffile-compilation-dir=.)
 add_library(hvqlaunch SHARED ${HVQ_LINK_DEF} launch/hvqlaunch.rc)
 set(HVQ_PDB ${PROJECT_BINARY_DIR}/hvqlaunch.pdb)
 set_target_properties(hvqlaunch PROPERTIES PREFIX "" IMPORT_PREFIX "lib" LINKER_LANGUAGE CXX
@@ -46,8 +47,9 @@ target_link_libraries(hvqlaunch PRIVATE hvq_core ${HVQ_SYSTEM_DLLS})
 if(NOT HVQ_ARCH_RUNTIME)
   target_link_directories(hvqlaunch PRIVATE ${HVQ_SYSLIBS})
 endif()
-target_link_options(hvqlaunch PRIVATE -fuse-ld=lld -nostdlib -Wl,--gc-sections
-  -Wl,--pdb=${HVQ_PDB} -Wl,-Xlink=/pdbaltpath:hvqlaunch.pdb)
+# /Brepro: no link time, and the PDB's id a hash of its content.
+target_link_options(hvqlaunch PRIVATE -fuse-ld=lld -nostdlib -Wl,--gc-sections -Wl,-Xlink=-Brepro
+  -Wl,--pdb=hvqlaunch.pdb -Wl,-Xlink=/pdbaltpath:hvqlaunch.pdb -Wl,-Xlink=/pdbsourcepath:/hvqlaunch)
 target_include_directories(hvqlaunch INTERFACE $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include>
   $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
@@ -71,5 +73,5 @@ function(hvq_windows_program name)
   add_executable(${name} ${ARGN})
   set_target_properties(${name} PROPERTIES CXX_STANDARD 17 CXX_EXTENSIONS OFF)
   target_link_libraries(${name} PRIVATE hvqlaunch_header)
-  target_link_options(${name} PRIVATE ${HVQ_STATIC_RUNTIME})
+  target_link_options(${name} PRIVATE ${HVQ_STATIC_RUNTIME} -Wl,--no-insert-timestamp)
 endfunction()
