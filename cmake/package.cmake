@@ -1,5 +1,5 @@
-# The release package (scripts/package): cmake --install, or CPack's ZIP,
-# named hvqlaunch-VERSION-PACKAGE (cmake/architectures.cmake).
+# The release package: what cmake --install writes, which scripts/package
+# packs as hvqlaunch-VERSION-PACKAGE.zip (cmake/architectures.cmake).
 include(CMakePackageConfigHelpers)
 set(HVQ_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/hvqlaunch)
 set(HVQ_SAMPLES_DIR ${CMAKE_INSTALL_DATADIR}/hvqlaunch/samples)
@@ -72,11 +72,3 @@ install(FILES tools/demo/2006.hvq tools/samples/c_host.c tools/samples/newer_cst
 if(HVQ_ARCH_NAME STREQUAL x86)
   install(FILES tools/samples/old_cstring_host.cpp DESTINATION ${HVQ_SAMPLES_DIR})
 endif()
-
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME hvqlaunch)
-set(CPACK_PACKAGE_VENDOR "The hvqlaunch developers")
-set(CPACK_PACKAGE_FILE_NAME hvqlaunch-${PROJECT_VERSION}-${HVQ_ARCH_PACKAGE})
-set(CPACK_PACKAGE_DIRECTORY ${PROJECT_SOURCE_DIR}/build/dist)
-set(CPACK_STRIP_FILES ON)
-include(CPack)
