@@ -72,8 +72,8 @@ int main() {
              "<= 1.05");
 
   // What 10,000 cycles leave behind, each with a search for the DLL.
-  const e2e::Residue mine = e2e::LoadCallUnload(dll, 10000);
-  const e2e::Residue none = e2e::LoadCallUnload(empty, 10000);
+  const e2e::Residue mine = e2e::LoadCallUnload(std::wstring(dll.begin(), dll.end()), 10000);
+  const e2e::Residue none = e2e::LoadCallUnload(std::wstring(empty.begin(), empty.end()), 10000);
   printf(
       "| 10,000 cycles of LoadLibraryA, a call, FreeLibrary: committed private memory and "
       "handles afterwards | hvqlaunch.dll: %+ld bytes, %+d handles | empty DLL: %+ld bytes, "

@@ -124,26 +124,15 @@ CASE("guest.threads") {
 }
 
 CASE("guest.load-unload") {
-  // Cycles of LoadLibrary, a search and FreeLibrary, counted after 100 to
-  // settle. As in a host with a user interface, the shell stays loaded
-  // between cycles; only the DLL itself comes and goes.
+  // As in a host with a user interface, the shell stays loaded between
+  // cycles; only the DLL itself comes and goes.
   const int cycles = 2000;
   HMODULE shell = LoadLibraryA("shell32.dll");
   FreeLibrary(g_run.dll);
   CHECK(GetModuleHandleW(g_run.dllPath.c_str()) == nullptr);
-  const auto cycle = [] {
-    HMODULE module = LoadLibraryW(g_run.dllPath.c_str());
-    auto check = reinterpret_cast<HvqCheckPrjOpenedProc>(
-        reinterpret_cast<void*>(GetProcAddress(module, HVQ_CHECKPRJOPENED_NAME)));
-    if (check) check("cycle");
-    FreeLibrary(module);
-  };
-  for (int i = 0; i < 100; ++i) cycle();
-  const SIZE_T bytes = PrivateBytes();
-  const int handles = HandleCount();
-  for (int i = 0; i < cycles; ++i) cycle();
-  const long grown = long(PrivateBytes()) - long(bytes);
-  const int opened = HandleCount() - handles;
+  const Residue left = LoadCallUnload(g_run.dllPath, cycles);
+  const long grown = left.bytes;
+  const int opened = left.handles;
   Note("after " + std::to_string(cycles) + " more cycles: " + std::to_string(grown) + " bytes, " +
        std::to_string(opened) + " handles");
   CHECK(grown <= 64 * 1024);

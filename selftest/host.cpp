@@ -75,50 +75,6 @@ std::string Unique(const char* stem) {
          std::to_string(GetTickCount() % 100000);
 }
 
-HWND MakeWindow(const std::string& title, bool visible, const char* className, WNDPROC proc) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = className;
-  RegisterClassA(&wc);  // fails harmlessly once the class exists
-  HWND hwnd = CreateWindowExA(0, className, "", WS_OVERLAPPEDWINDOW, 10, 10, 320, 120, nullptr,
-                              nullptr, GetModuleHandleA(nullptr), nullptr);
-  SetWindowTextA(hwnd, title.c_str());
-  if (visible) ShowWindow(hwnd, SW_SHOW);
-  return hwnd;
-}
-
-void PumpMessages(DWORD ms) {
-  const DWORD end = GetTickCount() + ms;
-  do {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(10);
-  } while (int(end - GetTickCount()) > 0);
-}
-
-SIZE_T PrivateBytes() {
-  SIZE_T total = 0;
-  MEMORY_BASIC_INFORMATION info;
-  for (const char* p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info;
-       p = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
-    if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) total += info.RegionSize;
-    if (static_cast<const char*>(info.BaseAddress) + info.RegionSize < p) break;
-  }
-  return total;
-}
-
-int HandleCount() {
-  int count = 0;
-  DWORD flags;
-  for (ULONG_PTR h = 4; h < 0x10000; h += 4)
-    if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) ++count;
-  return count;
-}
-
 namespace {
 bool Spawn(const std::wstring& args, PROCESS_INFORMATION& pi) {
   std::wstring cmd = L"\"" + g_run.self + L"\" --dll \"" + g_run.dllPath + L"\" " + args;

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "desktop.h"
 #include "hvqlaunch.h"
 #ifndef _WIN64
 #include "host_string.h"
@@ -109,12 +110,6 @@ std::string AtA(const std::string& relative);
 // hold the names a case looks for.
 std::string Unique(const char* stem);
 
-// A top-level window of this thread, of a class with the given procedure
-// (registered on first use). The title is set after creation: creation
-// cuts titles at 64 KiB, setting them does not.
-HWND MakeWindow(const std::string& title, bool visible, const char* className = "HvqTestWindow",
-                WNDPROC proc = DefWindowProcA);
-void PumpMessages(DWORD ms);
 // Pumps messages until done() or ms have passed; whether done() came.
 template <typename Done>
 bool WaitFor(DWORD ms, Done done) {
@@ -125,11 +120,6 @@ bool WaitFor(DWORD ms, Done done) {
   }
   return true;
 }
-
-// Committed private memory, summed over the address space, and open
-// handles found by probing each value (Wine keeps neither count).
-SIZE_T PrivateBytes();
-int HandleCount();
 
 // This program again as another process, "--child EVENT TITLE": it shows
 // a hidden window with the title and pumps messages until it is ended.

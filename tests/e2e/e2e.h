@@ -14,12 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "../../selftest/desktop.h"
 #include "hvqlaunch.h"
 #ifndef _WIN64
 #include "../../selftest/host_string.h"
 #endif
 
 namespace e2e {
+
+using selftest::LoadCallUnload;
+using selftest::MakeWindow;
+using selftest::PumpMessages;
+using selftest::Residue;
 
 inline int g_passed = 0;
 inline int g_failed = 0;
@@ -78,80 +84,6 @@ inline Hvq LoadHvq() {
       Export<HvqStartVRAN3DProc>(hvq.module, HVQ_STARTVRAN3D_NAME, HVQ_STARTVRAN3D_ORDINAL);
 #endif
   return hvq;
-}
-
-// A top-level window of this thread, of a class with the given procedure
-// (registered on first use). The title is set after creation: creation
-// cuts titles at 64 KiB, setting them does not.
-inline HWND MakeWindow(const std::string& title, bool visible,
-                       const char* className = "HvqTestWindow", WNDPROC proc = DefWindowProcA) {
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = proc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = className;
-  RegisterClassA(&wc);  // fails harmlessly once the class exists
-  HWND hwnd = CreateWindowExA(0, className, "", WS_OVERLAPPEDWINDOW, 10, 10, 320, 120, nullptr,
-                              nullptr, GetModuleHandleA(nullptr), nullptr);
-  SetWindowTextA(hwnd, title.c_str());
-  if (visible) ShowWindow(hwnd, SW_SHOW);
-  return hwnd;
-}
-
-inline void PumpMessages(DWORD ms) {
-  const DWORD end = GetTickCount() + ms;
-  do {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(10);
-  } while (int(end - GetTickCount()) > 0);
-}
-
-// Committed private memory, summed over the address space (the process
-// counters are not kept under Wine).
-inline SIZE_T PrivateBytes() {
-  SIZE_T total = 0;
-  MEMORY_BASIC_INFORMATION info;
-  for (const char* p = nullptr; VirtualQuery(p, &info, sizeof info) == sizeof info;
-       p = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
-    if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) total += info.RegionSize;
-    if (static_cast<const char*>(info.BaseAddress) + info.RegionSize < p) break;
-  }
-  return total;
-}
-
-// Open handles of this process, found by probing each handle value (Wine
-// keeps no handle count).
-inline int HandleCount() {
-  int count = 0;
-  DWORD flags;
-  for (ULONG_PTR h = 4; h < 0x10000; h += 4)
-    if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) ++count;
-  return count;
-}
-
-// What cycles of LoadLibraryA, a search (when the DLL exports one) and
-// FreeLibrary leave behind, counted after 100 cycles to settle.
-struct Residue {
-  long bytes;
-  int handles;
-};
-
-inline Residue LoadCallUnload(const std::string& path, int cycles) {
-  const auto cycle = [&] {
-    HMODULE module = LoadLibraryA(path.c_str());
-    auto check = reinterpret_cast<HvqCheckPrjOpenedProc>(
-        reinterpret_cast<void*>(GetProcAddress(module, HVQ_CHECKPRJOPENED_NAME)));
-    if (check) check("cycle");
-    FreeLibrary(module);
-  };
-  for (int i = 0; i < 100; ++i) cycle();
-  const SIZE_T bytes = PrivateBytes();
-  const int handles = HandleCount();
-  for (int i = 0; i < cycles; ++i) cycle();
-  return {long(PrivateBytes()) - long(bytes), HandleCount() - handles};
 }
 
 // A unique word for this run, so that no other window on the desktop can
