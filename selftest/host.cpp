@@ -250,6 +250,19 @@ DWORD EnvNumber(const wchar_t* name, DWORD otherwise) {
 }
 }  // namespace
 
+int StartAsAnotherHost(const std::wstring& folder, const std::wstring& name, int missing) {
+  HMODULE module = LoadLibraryW(g_run.dllPath.c_str());
+  auto start = reinterpret_cast<HvqStartVRAN3DExWProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, "HvqStartVRAN3DExW")));
+  return start ? start(folder.c_str(), name.c_str(), HVQ_NO_MESSAGE) : missing;
+}
+
+std::string CreationTime(HANDLE process) {
+  FILETIME created = {}, exited, kernel, user;
+  GetProcessTimes(process, &created, &exited, &kernel, &user);
+  return std::to_string(created.dwHighDateTime) + " " + std::to_string(created.dwLowDateTime);
+}
+
 // The viewer, as the shell starts it for a document: it records the
 // document in the run's log (HVQ_VIEWER_LOG) and itself beside it (a file
 // named after the log and its process id that holds its time of creation,
@@ -265,21 +278,14 @@ int View(const wchar_t* document) {
     HANDLE file = CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_ALWAYS, 0, nullptr);
     std::wstring path = document;
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
     WriteAll(std::wstring(log) + L"." + Wide(std::to_string(GetCurrentProcessId())),
-             std::to_string(created.dwHighDateTime) + " " + std::to_string(created.dwLowDateTime));
+             CreationTime(GetCurrentProcess()));
     std::string line = Utf8(path) + "\n";
     if (EnvNumber(L"HVQ_VIEWER_RELAUNCH", 0)) {
       const size_t slash = path.find_last_of(L'\\');
-      HMODULE module =
-          LoadLibraryW(g_run.dllPath.empty() ? L"hvqlaunch.dll" : g_run.dllPath.c_str());
-      auto start = reinterpret_cast<HvqStartVRAN3DExWProc>(
-          reinterpret_cast<void*>(GetProcAddress(module, "HvqStartVRAN3DExW")));
       std::wstring name = path.substr(slash + 1);
       name.resize(name.size() - 4);  // without ".hvq"
-      const int told =
-          start ? start(path.substr(0, slash).c_str(), name.c_str(), HVQ_NO_MESSAGE) : -1;
+      const int told = StartAsAnotherHost(path.substr(0, slash), name, -1);
       line = "told " + std::to_string(told) + " " + line;
     }
     DWORD written = 0;

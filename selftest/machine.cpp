@@ -180,10 +180,7 @@ void EndViewersIn(const std::wstring& root) {
     HANDLE process =
         OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
                     DWORD(_wtoi(data.cFileName + 11)));
-    FILETIME created, exited, kernel, user;
-    if (process && GetProcessTimes(process, &created, &exited, &kernel, &user) &&
-        ReadAll(file) ==
-            std::to_string(created.dwHighDateTime) + " " + std::to_string(created.dwLowDateTime) &&
+    if (process && ReadAll(file) == CreationTime(process) &&
         WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
       TerminateProcess(process, 0);
       WaitForSingleObject(process, 5000);

@@ -294,8 +294,6 @@ void Skip(const std::wstring& why) {
   }
 }
 
-bool Skipped() { return g_current && g_current->status == Result::skipped; }
-
 void Note(const std::string& text) {
   if (g_current) g_current->notes.push_back(text);
 }
@@ -337,10 +335,8 @@ int SelftestMain() {
       g_run.dllPath = dll;
       return RunChild(Narrow(argv[i + 1]).c_str(), Narrow(argv[i + 2]).c_str());
     } else if (a == L"--start" && i + 2 < argc) {
-      HMODULE module = LoadLibraryW(dll.c_str());
-      auto start = reinterpret_cast<HvqStartVRAN3DExWProc>(
-          reinterpret_cast<void*>(GetProcAddress(module, "HvqStartVRAN3DExW")));
-      return start ? start(argv[i + 1], argv[i + 2], HVQ_NO_MESSAGE) : 100;
+      g_run.dllPath = dll;
+      return StartAsAnotherHost(argv[i + 1], argv[i + 2], 100);
     } else if (a == L"--junit" && more) {
       junit = argv[++i];
     } else if (a == L"--restore") {

@@ -66,7 +66,6 @@ bool CheckEq(const std::string& got, const std::string& wanted, const char* what
   ::selftest::CheckEq(::selftest::Text(got), ::selftest::Text(wanted), #got, __FILE__, __LINE__)
 // The case cannot run here: it ends, skipped, with the reason.
 void Skip(const std::wstring& why);
-bool Skipped();
 // A line of the case's own, printed under it (measurements).
 void Note(const std::string& text);
 
@@ -176,6 +175,11 @@ class BoxDismisser {
 // The modes in which this program is started by the cases: the viewer the
 // shell opens a document with, and the other processes.
 int View(const wchar_t* document);
+// A launch with HvqStartVRAN3DExW (no message) by the DLL of the run,
+// loaded in this process: its outcome, or `missing` without the export.
+int StartAsAnotherHost(const std::wstring& folder, const std::wstring& name, int missing);
+// A process's time of creation, as the viewers record it.
+std::string CreationTime(HANDLE process);
 int RunChild(const char* event, const char* title);
 
 // What the run changes on the machine and puts back (machine.cpp).
