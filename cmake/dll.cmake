@@ -8,8 +8,8 @@ include(GNUInstallDirs)
 find_program(HVQ_DLLTOOL llvm-dlltool REQUIRED)
 hvq_write_defs(${HVQ_ARCH_NAME})
 
-# The system import libraries the DLL links (and, with advapi32, the
-# self-test): mingw-w64's, or, for an architecture it has none for, made
+# The system import libraries the DLL links (and, with advapi32, ole32 and
+# shlwapi, the self-test): mingw-w64's, or, for an architecture it has none for, made
 # from the names that x64's export, in HVQ_SYSLIBS.
 set(HVQ_SYSTEM_DLLS msvcrt shell32 user32 kernel32)
 if(NOT HVQ_ARCH_RUNTIME)
@@ -17,7 +17,7 @@ if(NOT HVQ_ARCH_RUNTIME)
   set(HVQ_SYSLIBS ${PROJECT_BINARY_DIR}/syslibs)
   set(syslibs ${HVQ_SYSLIBS})
   file(MAKE_DIRECTORY ${syslibs})
-  foreach(dll IN LISTS HVQ_SYSTEM_DLLS ITEMS advapi32)
+  foreach(dll IN LISTS HVQ_SYSTEM_DLLS ITEMS advapi32 ole32 shlwapi)
     find_file(HVQ_X64_${dll} lib${dll}.a PATHS /usr/x86_64-w64-mingw32/lib
       /usr/x86_64-w64-mingw32/sys-root/mingw/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
     execute_process(COMMAND ${HVQ_LLVM_NM} --defined-only --just-symbol-name ${HVQ_X64_${dll}}

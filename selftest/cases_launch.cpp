@@ -8,8 +8,10 @@
 namespace selftest {
 namespace {
 
-bool SameText(const std::string& a, const std::string& b) {
-  return lstrcmpiW(Wide(a, CP_UTF8).c_str(), Wide(b).c_str()) == 0;
+// A path the viewer recorded (UTF-8) and one of the ANSI code page name
+// one document, both in their long forms.
+bool SameDocument(const std::string& logged, const std::string& path) {
+  return SamePath(Wide(logged, CP_UTF8), Wide(path));
 }
 
 CASE("launch.fresh-project") {
@@ -19,12 +21,12 @@ CASE("launch.fresh-project") {
   SetEnvironmentVariableW(L"HVQ_VIEWER_SECONDS", L"0");
   const size_t before = ViewerLog().size();
   Start(AtA("work\\bridge"), "deck");
-  CHECK(ReadAll(At(L"work\\bridge\\3d\\deck.hvq")) == g_run.templateBytes);
+  CHECK(Copied(At(L"work\\bridge\\3d\\deck.hvq")));
   CHECK(IsEmptyFolder(At(L"work\\bridge\\3d\\images")));
   CHECK(IsEmptyFolder(At(L"work\\bridge\\3d\\treepics")));
   std::vector<std::string> log = ViewerLog(before + 1);
   CHECK_EQ(log.size(), before + 1);
-  CHECK(log.size() == before + 1 && SameText(log.back(), AtA("work\\bridge\\deck.hvq")));
+  CHECK(log.size() == before + 1 && SameDocument(log.back(), AtA("work\\bridge\\deck.hvq")));
 
   // A prepared project is left as it is: nothing restored or overwritten.
   RemoveDirectoryW(At(L"work\\bridge\\3d\\images").c_str());
@@ -69,9 +71,11 @@ CASE("launch.already-open") {
   CHECK(WaitFor(20000, [&] { return open.Shown(); }));
   CHECK_EQ(CheckPrjOpened(name.c_str()), 1);
 
+  // The shell would have started a viewer before the launch returned.
   RemoveDirectoryW(At(L"open\\3d\\treepics").c_str());
+  const int viewers = Viewers();
   Start(AtA("open"), name);
-  PumpMessages(2000);
+  CHECK_EQ(Viewers(), viewers);
   CHECK_EQ(ViewerLog().size(), before + 1);
   CHECK(!IsFolder(At(L"open\\3d\\treepics")));  // prepared before: left alone
 
@@ -140,9 +144,11 @@ void LaunchShowingOneMessage(const std::string& folder, const std::string& name)
   CHECK(watch.pressedBeforeReturn);
   CHECK_EQ(watch.text, std::wstring(L"\u6253\u5f00\u5931\u8d25!"));  // 打开失败!
   CHECK_EQ(watch.caption, std::wstring(L"hvqlaunch-selftest"));
-  CHECK(active == host);
-  CHECK(watch.owner == host);
-  CHECK(watch.ownerDisabled);
+  if (HaveForeground()) {  // the box's owner is the host's active window
+    CHECK(active == host);
+    CHECK(watch.owner == host);
+    CHECK(watch.ownerDisabled);
+  }
   CHECK(IsWindowEnabled(host));
   DestroyWindow(host);
 }
@@ -248,7 +254,8 @@ Outcome Launch(const std::string& folder, const std::string& name) {
 }
 
 CASE("launch.hostile", 300) {
-  if (!NeedAnsiRoot() || !NeedTemplate()) return;
+  if (!NeedAnsiRoot()) return;
+  const bool copies = HaveTemplate();
   CPINFO info = {};
   GetCPInfo(CP_ACP, &info);
   const bool dbcs = info.LeadByte[0] != 0;
@@ -293,11 +300,12 @@ CASE("launch.hostile", 300) {
   int boxes = 0;
   for (const Hostile& c : cases) {
     const Outcome r = Launch(c.folder, c.name);
+    const int created = copies || c.created < 4 ? c.created : 3;  // no template, no copy
     ++boxes;
-    if (!CHECK(r.changed == 0 && r.stray == 0 && r.created == c.created))
+    if (!CHECK(r.changed == 0 && r.stray == 0 && r.created == created))
       Note(std::string(c.what) + ": " + std::to_string(r.changed) + " changed, " +
            std::to_string(r.stray) + " stray, " + std::to_string(r.created) + " created (" +
-           std::to_string(c.created) + " expected)");
+           std::to_string(created) + " expected)");
   }
   SetCurrentDirectoryW(current);
   PumpMessages(300);

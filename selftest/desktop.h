@@ -1,9 +1,12 @@
-// What a host does on the desktop that the self-test and the benchmarks
-// share: windows of its own, its message loop, and what the DLL leaves
-// behind in it (memory and handles, which Wine does not count itself).
+// What a host does on the desktop that the self-test, its viewer and the
+// benchmarks share: windows of its own, its message loop, a launch as
+// another host, and what the DLL leaves behind in it (memory and handles,
+// which Wine does not count itself).
 #pragma once
 
 #include <windows.h>
+// after windows.h
+#include <objbase.h>
 
 #include <string>
 
@@ -38,6 +41,27 @@ inline void PumpMessages(DWORD ms) {
     }
     Sleep(10);
   } while (int(end - GetTickCount()) > 0);
+}
+
+// A launch as a host of its own would make it: the DLL loaded in this
+// process, in a single-threaded apartment as docs/hosts.md asks, with
+// HvqStartVRAN3DExW and no message. Its outcome, or `missing` without the
+// export.
+inline int StartAsAnotherHost(const wchar_t* dll, const std::wstring& folder,
+                              const std::wstring& name, int missing) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  HMODULE module = LoadLibraryW(dll);
+  auto start = reinterpret_cast<HvqStartVRAN3DExWProc>(
+      reinterpret_cast<void*>(GetProcAddress(module, "HvqStartVRAN3DExW")));
+  return start ? start(folder.c_str(), name.c_str(), HVQ_NO_MESSAGE) : missing;
+}
+
+// A process's time of creation, as the viewers record it, so that one is
+// ended only while its id is still its own.
+inline std::string CreationTime(HANDLE process) {
+  FILETIME created = {}, exited, kernel, user;
+  GetProcessTimes(process, &created, &exited, &kernel, &user);
+  return std::to_string(created.dwHighDateTime) + " " + std::to_string(created.dwLowDateTime);
 }
 
 // Committed private memory, summed over the address space.

@@ -1,9 +1,10 @@
 // The pieces of a host that the cases share: the DLL's exports, windows,
-// other processes, files, message boxes, and the viewer that ".hvq" opens
-// with during a run, which is this program.
+// other processes, files and message boxes.
 #include <algorithm>
 
 #include "selftest.h"
+// after windows.h
+#include <tlhelp32.h>
 
 namespace selftest {
 
@@ -23,14 +24,34 @@ std::wstring Wide(const std::string& text, UINT codePage) {
   return out;
 }
 
-bool NeedTemplate() {
-  if (!g_run.noTemplate.empty()) Skip(g_run.noTemplate);
-  return g_run.noTemplate.empty();
+bool NeedAssociation() {
+  if (g_run.noAssociation.empty()) return true;
+  if (g_run.requireAssociation)
+    Fail("required, but " + Utf8(g_run.noAssociation));
+  else
+    Skip(g_run.noAssociation);
+  return false;
 }
 
-bool NeedAssociation() {
-  if (!g_run.noAssociation.empty()) Skip(g_run.noAssociation);
-  return g_run.noAssociation.empty() && NeedTemplate();
+bool HaveTemplate() {
+  if (g_run.noTemplate.empty()) return true;
+  if (g_run.requireTemplate)
+    Fail("required, but " + Utf8(g_run.noTemplate));
+  else
+    Partial("no template");
+  return false;
+}
+
+bool Copied(const std::wstring& copy) {
+  if (HaveTemplate()) return ReadAll(copy) == g_run.templateBytes;
+  return GetFileAttributesW(copy.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool HaveForeground() {
+  if (g_run.noForeground.empty()) return true;
+  Partial("no foreground");
+  Note("not checked: " + Utf8(g_run.noForeground));
+  return false;
 }
 
 bool NeedAnsiRoot() {
@@ -69,6 +90,21 @@ void Start(const std::string& folder, const std::string& name) {
 
 std::wstring At(const std::wstring& relative) { return g_run.root + L"\\" + relative; }
 std::string AtA(const std::string& relative) { return g_run.rootA + "\\" + relative; }
+
+std::wstring LongPath(const std::wstring& path) {
+  const DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
+  std::wstring out(n, L'\0');
+  if (n && GetLongPathNameW(path.c_str(), &out[0], n) == n - 1) return out.substr(0, n - 1);
+  const size_t slash = path.find_last_of(L'\\');  // long as far as it exists
+  if (slash == std::wstring::npos || slash + 1 == path.size() || slash < 3) return path;
+  return LongPath(path.substr(0, slash)) + path.substr(slash);
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  const std::wstring x = LongPath(a), y = LongPath(b);
+  return CompareStringOrdinal(x.c_str(), int(x.size()), y.c_str(), int(y.size()), TRUE) ==
+         CSTR_EQUAL;
+}
 
 std::string Unique(const char* stem) {
   return std::string(stem) + std::to_string(GetCurrentProcessId()) + "x" +
@@ -144,11 +180,13 @@ std::string ReadAll(const std::wstring& path) {
   return bytes;
 }
 
-void WriteAll(const std::wstring& path, const std::string& bytes) {
+bool WriteAll(const std::wstring& path, const std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  ::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  const bool ok = ::WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  return CloseHandle(file) && ok;
 }
 
 bool IsFolder(const std::wstring& path) {
@@ -160,15 +198,81 @@ bool IsEmptyFolder(const std::wstring& path) { return IsFolder(path) && Snapshot
 
 std::vector<std::string> ViewerLog(size_t count) {
   std::vector<std::string> lines;
-  for (int i = 0; i < 200; ++i) {
+  WaitFor(10000, [&] {
     lines.clear();
     const std::string log = ReadAll(g_run.viewerLog);
     for (size_t at = 0, end; (end = log.find('\n', at)) != std::string::npos; at = end + 1)
       lines.push_back(log.substr(at, end - at));
-    if (lines.size() >= count) break;
-    PumpMessages(50);
-  }
+    return lines.size() >= count;
+  });
   return lines;
+}
+
+namespace {
+const wchar_t c_viewerExe[] = L"hvqlaunch-selftest-viewer.exe";
+
+// The processes this one started, directly or through its own children,
+// with their programs' names.
+std::vector<std::pair<DWORD, std::wstring>> Descendants() {
+  std::vector<PROCESSENTRY32W> all;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    all.push_back(entry);
+  CloseHandle(snapshot);
+  std::vector<std::pair<DWORD, std::wstring>> found = {{GetCurrentProcessId(), L""}};
+  for (size_t i = 0; i < found.size(); ++i)
+    for (const PROCESSENTRY32W& p : all)
+      if (p.th32ParentProcessID == found[i].first && p.th32ProcessID != found[i].first)
+        found.push_back({p.th32ProcessID, p.szExeFile});
+  found.erase(found.begin());
+  return found;
+}
+
+bool NamedOneOf(const std::wstring& exe, std::initializer_list<const wchar_t*> names) {
+  for (const wchar_t* name : names)
+    if (lstrcmpiW(exe.c_str(), name) == 0) return true;
+  return false;
+}
+}  // namespace
+
+int Viewers() {
+  int n = 0;
+  for (const auto& p : Descendants()) n += NamedOneOf(p.second, {c_viewerExe});
+  return n;
+}
+
+bool ShellDialogClosed() {
+  const std::wstring self = g_run.self.substr(g_run.self.find_last_of(L'\\') + 1);
+  std::vector<DWORD> others;  // consoles and terminals are no dialog
+  for (const auto& p : Descendants())
+    if (!NamedOneOf(p.second, {c_viewerExe, self.c_str(), L"conhost.exe", L"OpenConsole.exe",
+                               L"WindowsTerminal.exe"}))
+      others.push_back(p.first);
+  if (others.empty()) return false;
+  struct Found {
+    const std::vector<DWORD>& pids;
+    HWND hwnd;
+    static BOOL CALLBACK Proc(HWND hwnd, LPARAM lParam) {
+      Found* f = reinterpret_cast<Found*>(lParam);
+      DWORD pid = 0;
+      GetWindowThreadProcessId(hwnd, &pid);
+      if (!IsWindowVisible(hwnd) || std::find(f->pids.begin(), f->pids.end(), pid) == f->pids.end())
+        return TRUE;
+      f->hwnd = hwnd;
+      return FALSE;
+    }
+  } found = {others, nullptr};
+  EnumWindows(Found::Proc, reinterpret_cast<LPARAM>(&found));
+  if (!found.hwnd) return false;
+  wchar_t title[256] = L"";
+  GetWindowTextW(found.hwnd, title, 256);
+  PostMessageW(found.hwnd, WM_CLOSE, 0, 0);
+  Fail("the shell put up a window in place of the launch, \"" + Utf8(title) +
+       "\", and it was "
+       "closed: .hvq does not open straight with this program's viewer here");
+  return true;
 }
 
 namespace {
@@ -236,78 +340,6 @@ DWORD WINAPI BoxDismisser::Run(void* self) {
       for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(2);
     }
     Sleep(2);
-  }
-  return 0;
-}
-
-namespace {
-DWORD EnvNumber(const wchar_t* name, DWORD otherwise) {
-  wchar_t text[32] = L"";
-  if (!GetEnvironmentVariableW(name, text, 32)) return otherwise;
-  DWORD n = 0;
-  for (const wchar_t* p = text; *p >= L'0' && *p <= L'9'; ++p) n = n * 10 + DWORD(*p - L'0');
-  return n;
-}
-}  // namespace
-
-int StartAsAnotherHost(const std::wstring& folder, const std::wstring& name, int missing) {
-  HMODULE module = LoadLibraryW(g_run.dllPath.c_str());
-  auto start = reinterpret_cast<HvqStartVRAN3DExWProc>(
-      reinterpret_cast<void*>(GetProcAddress(module, "HvqStartVRAN3DExW")));
-  return start ? start(folder.c_str(), name.c_str(), HVQ_NO_MESSAGE) : missing;
-}
-
-std::string CreationTime(HANDLE process) {
-  FILETIME created = {}, exited, kernel, user;
-  GetProcessTimes(process, &created, &exited, &kernel, &user);
-  return std::to_string(created.dwHighDateTime) + " " + std::to_string(created.dwLowDateTime);
-}
-
-// The viewer, as the shell starts it for a document: it records the
-// document in the run's log (HVQ_VIEWER_LOG) and itself beside it (a file
-// named after the log and its process id that holds its time of creation,
-// for EndViewers), and, unless
-// HVQ_VIEWER_SECONDS is 0, shows a window titled "HVQ Viewer - " and the
-// full path for that many seconds (10 unless set), HVQ_VIEWER_LATE
-// milliseconds after it starts. With HVQ_VIEWER_RELAUNCH it first launches
-// the same document itself, as a second host would while the first
-// launch is still starting, and records what it was told.
-int View(const wchar_t* document) {
-  wchar_t log[MAX_PATH * 2] = L"";
-  if (GetEnvironmentVariableW(L"HVQ_VIEWER_LOG", log, MAX_PATH * 2)) {
-    HANDLE file = CreateFileW(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, 0, nullptr);
-    std::wstring path = document;
-    WriteAll(std::wstring(log) + L"." + Wide(std::to_string(GetCurrentProcessId())),
-             CreationTime(GetCurrentProcess()));
-    std::string line = Utf8(path) + "\n";
-    if (EnvNumber(L"HVQ_VIEWER_RELAUNCH", 0)) {
-      const size_t slash = path.find_last_of(L'\\');
-      std::wstring name = path.substr(slash + 1);
-      name.resize(name.size() - 4);  // without ".hvq"
-      const int told = StartAsAnotherHost(path.substr(0, slash), name, -1);
-      line = "told " + std::to_string(told) + " " + line;
-    }
-    DWORD written = 0;
-    WriteFile(file, line.data(), DWORD(line.size()), &written, nullptr);
-    CloseHandle(file);
-  }
-  const DWORD seconds = EnvNumber(L"HVQ_VIEWER_SECONDS", 10);
-  if (!seconds) return 0;
-  Sleep(EnvNumber(L"HVQ_VIEWER_LATE", 0));
-  wchar_t full[MAX_PATH * 4] = L"";
-  GetFullPathNameW(document, MAX_PATH * 4, full, nullptr);
-  const std::wstring title = L"HVQ Viewer - " + std::wstring(full);
-  HWND hwnd = CreateWindowExW(0, L"STATIC", title.c_str(), WS_OVERLAPPEDWINDOW, 120, 120, 560, 240,
-                              nullptr, nullptr, nullptr, nullptr);
-  ShowWindow(hwnd, SW_SHOWNORMAL);
-  const DWORD end = GetTickCount() + seconds * 1000;
-  while (IsWindow(hwnd) && int(end - GetTickCount()) > 0) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      DispatchMessageW(&msg);
-    }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
   }
   return 0;
 }

@@ -12,8 +12,14 @@
 //   when it has one, else the cases that need one are skipped.
 // Before anything changes, a note beside the folder says how to undo it
 // all; the next run repairs from it what a run that was ended halfway
-// left, and says so.
+// left, and says so. A note is trusted only as far as it names what a run
+// changes: this user's folder of the run, the keys a run saves, a drive
+// mapped onto a folder inside that folder. Deleting never follows a link.
 #include "selftest.h"
+// after windows.h
+#include <sddl.h>
+#include <shlobj.h>
+#include <shlwapi.h>
 
 namespace selftest {
 
@@ -30,10 +36,11 @@ struct Line {
   std::vector<std::wstring> fields;
 };
 
+// %TEMP% in its long form: Windows often hands it over as an 8.3 name.
 std::wstring Temp() {
   wchar_t temp[MAX_PATH + 1] = L"";
   GetTempPathW(MAX_PATH + 1, temp);
-  return temp;
+  return LongPath(temp);
 }
 std::wstring NotePath() { return Temp() + L"hvqlaunch-selftest.note"; }
 std::wstring RootPath() { return Temp() + L"hvqlaunch-selftest"; }
@@ -108,12 +115,29 @@ void SaveKey(HKEY hive, const std::wstring& name, const std::wstring& sub,
   for (const std::wstring& s : subkeys) SaveKey(hive, name, s, lines);
 }
 
+bool SameLines(const std::vector<Line>& a, const std::vector<Line>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].kind != b[i].kind || a[i].fields != b[i].fields) return false;
+  return true;
+}
+
 // Puts back the keys the lines describe, exactly: whatever is there now
-// goes first.
-bool RestoreKeys(HKEY hive, const std::vector<Line>& lines, std::wstring& error) {
-  bool ok = true;
-  for (const Line& l : lines) {
+// goes first. A key that is as it was is not written at all.
+bool RestoreKeys(HKEY hive, const std::vector<Line>& lines, bool& changed, std::wstring& error) {
+  bool ok = true, skipping = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const Line& l = lines[i];
     std::string sub, value, data;
+    if (l.kind == L"key") {
+      size_t end = i + 1;
+      while (end < lines.size() && lines[end].kind != L"key") ++end;
+      std::vector<Line> now;
+      SaveKey(hive, l.fields[0], L"", now);
+      skipping = SameLines(now, std::vector<Line>(lines.begin() + i, lines.begin() + end));
+    }
+    if (skipping) continue;
+    changed = true;
     if (l.kind == L"key") {
       const LSTATUS gone = RegDeleteTreeW(hive, Classes(l.fields[0]).c_str());
       if (gone != ERROR_SUCCESS && gone != ERROR_FILE_NOT_FOUND) ok = false;
@@ -141,8 +165,24 @@ bool RestoreKeys(HKEY hive, const std::vector<Line>& lines, std::wstring& error)
   return ok;
 }
 
+// Removes one entry that is not a folder to descend into: a file, or a
+// link (junction or symbolic link) itself, never what it points at.
+bool RemoveEntry(const std::wstring& path, DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    return ((attributes & FILE_ATTRIBUTE_DIRECTORY) && RemoveDirectoryW(path.c_str())) ||
+           DeleteFileW(path.c_str());
+  if (attributes & FILE_ATTRIBUTE_READONLY)
+    SetFileAttributesW(path.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+  return DeleteFileW(path.c_str()) != FALSE;
+}
+
 bool DeleteTree(const std::wstring& path) {
   const std::wstring full = path.compare(0, 4, L"\\\\?\\") == 0 ? path : L"\\\\?\\" + path;
+  const DWORD attributes = GetFileAttributesW(full.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return RemoveEntry(full, attributes);
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW((full + L"\\*").c_str(), &data);
   if (find != INVALID_HANDLE_VALUE) {
@@ -150,12 +190,11 @@ bool DeleteTree(const std::wstring& path) {
       const std::wstring name = data.cFileName;
       if (name == L"." || name == L"..") continue;
       const std::wstring entry = full + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      const DWORD a = data.dwFileAttributes;
+      if ((a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT))
         DeleteTree(entry);
-      } else {
-        SetFileAttributesW(entry.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(entry.c_str());
-      }
+      else
+        RemoveEntry(entry, a);
     } while (FindNextFileW(find, &data));
     FindClose(find);
   }
@@ -199,6 +238,12 @@ struct State {
   std::vector<Line> keys;
   std::wstring drive;  // the folder d: was mapped to, or empty
 } g_state;
+// Held while the machine is set up, while the association changes, and
+// while it is put back, which the console's handler or the watchdog may do
+// on a thread of their own while a case runs.
+SRWLOCK g_lock = SRWLOCK_INIT;
+
+const wchar_t* const c_keys[] = {L".hvq", c_progId, c_noProgram};
 
 std::wstring NoteText(const State& s) {
   std::wstring text = std::wstring(c_noteHeader) + L"\nroot\t" + s.root + L"\nhive\t" +
@@ -212,7 +257,14 @@ std::wstring NoteText(const State& s) {
   return text;
 }
 
-bool ReadNote(const std::wstring& text, State& s) {
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+// Reads a note and checks every line before any is acted on: only what a
+// run of this user changes may stand in it. Else the line that is not.
+bool ReadNote(const std::wstring& text, State& s, std::wstring& refused) {
   std::vector<Line> lines;
   for (size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) {
     const std::wstring line = text.substr(at, end - at) + L"\t";
@@ -221,36 +273,67 @@ bool ReadNote(const std::wstring& text, State& s) {
       (f == 0 ? l.kind : (l.fields.emplace_back(), l.fields.back())) = line.substr(f, tab - f);
     lines.push_back(l);
   }
-  if (lines.empty() || lines[0].kind != c_noteHeader) return false;
+  if (lines.empty() || lines[0].kind != c_noteHeader) {
+    refused = L"it is not a note of this program";
+    return false;
+  }
   for (size_t i = 1; i < lines.size(); ++i) {
     const Line& l = lines[i];
     const size_t want = l.kind == L"key" || l.kind == L"sub" ? 2 : l.kind == L"val" ? 5 : 1;
-    if (l.fields.size() != want) return false;
-    if (l.kind == L"root")
+    std::string bytes;
+    bool ok = l.fields.size() == want;
+    if (ok && l.kind == L"root") {
       s.root = l.fields[0];
-    else if (l.kind == L"hive")
+      ok = SameText(LongPath(s.root), RootPath());
+    } else if (ok && l.kind == L"hive") {
       s.hive = l.fields[0] == L"HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    else if (l.kind == L"drive")
+      ok = l.fields[0] == L"HKCU" || (l.fields[0] == L"HKLM" && g_run.wine);
+    } else if (ok && l.kind == L"drive") {
       s.drive = l.fields[0];
-    else if (want > 1)
+    } else if (ok && want > 1) {
+      bool known = false;
+      for (const wchar_t* key : c_keys) known = known || l.fields[0] == key;
+      ok = known && (l.kind == L"key" ? l.fields[1] == L"absent" || l.fields[1] == L"present"
+                                      : Unhex(l.fields[1], bytes));
+      for (size_t f = 2; ok && f < want; ++f)
+        ok = f == 3 ? l.fields[3].find_first_not_of(L"0123456789") == std::wstring::npos
+                    : Unhex(l.fields[f], bytes);
       s.keys.push_back(l);
-    else
+    } else {
+      ok = false;
+    }
+    if (!ok) {
+      refused = L"its line " + Wide(std::to_string(i + 1)) + L" names what no run changes";
       return false;
+    }
   }
-  return !s.root.empty();
+  // The drive's folder is one inside the run's own.
+  const std::wstring inside = s.root + L"\\";
+  if (s.root.empty() || (!s.drive.empty() && (!SameText(s.drive.substr(0, inside.size()), inside) ||
+                                              s.drive.find(L"..") != std::wstring::npos ||
+                                              s.drive.find(L'/') != std::wstring::npos))) {
+    refused = s.root.empty() ? L"it names no folder" : L"its drive is outside the run's folder";
+    return false;
+  }
+  return true;
 }
 
-// Undoes what the state says; what was undone, in words.
+void AssociationChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
+
+// Undoes what the state says; what was undone, in words. The registry and
+// the drive go first: closing the console leaves a few seconds.
 bool Undo(const State& s, std::wstring& what, std::wstring& error) {
-  bool ok = true;
-  EndViewersIn(s.root);
-  if (!s.keys.empty() && RestoreKeys(s.hive, s.keys, error))
-    what += L"the association of .hvq";
-  else if (!s.keys.empty())
+  bool ok = true, changed = false;
+  if (!s.keys.empty() && RestoreKeys(s.hive, s.keys, changed, error)) {
+    if (changed) what += L"the association of .hvq";
+  } else if (!s.keys.empty()) {
     ok = false;
+  }
+  if (changed) AssociationChanged();
   if (!s.drive.empty() && Unmap(s.drive))
     what += std::wstring(what.empty() ? L"" : L", ") + L"drive d:";
-  if (IsFolder(s.root)) {
+  EndViewersIn(s.root);
+  if (GetFileAttributesW(s.root.c_str()) != INVALID_FILE_ATTRIBUTES) {
     if (DeleteTree(s.root)) {
       what += std::wstring(what.empty() ? L"" : L", ") + L"the folder " + s.root;
     } else {
@@ -307,32 +390,60 @@ std::string Ansi(const std::wstring& path) {
 
 }  // namespace
 
+bool ClaimMachine() {
+  // One run per user, across all of that user's sessions: HKCU and %TEMP%
+  // are theirs alike. A mutex that cannot be had counts as another run.
+  std::wstring sid = L"unknown";
+  HANDLE token;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    BYTE buffer[256];
+    DWORD got = 0;
+    wchar_t* text = nullptr;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &got) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
+      sid = text;
+      LocalFree(text);
+    }
+    CloseHandle(token);
+  }
+  HANDLE one = CreateMutexW(nullptr, FALSE, (L"Global\\hvqlaunch-selftest-" + sid).c_str());
+  if (!one) return false;
+  const DWORD wait = WaitForSingleObject(one, 0);
+  return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;  // held until the process ends
+}
+
 bool Repair(std::wstring& what, std::wstring& error) {
   const std::string note = ReadAll(NotePath());
   State s;
   if (GetFileAttributesW(NotePath().c_str()) == INVALID_FILE_ATTRIBUTES) {
     s.root = RootPath();  // a folder without a note: nothing else was changed
-    return !IsFolder(s.root) || Undo(s, what, error);
+    return GetFileAttributesW(s.root.c_str()) == INVALID_FILE_ATTRIBUTES || Undo(s, what, error);
   }
-  if (!ReadNote(Wide(note, CP_UTF8), s)) {
-    error = L"its note " + NotePath() +
-            L" cannot be read; look at it, put back by hand what it "
-            L"names, and remove it";
+  std::wstring refused;
+  if (!ReadNote(Wide(note, CP_UTF8), s, refused)) {
+    error = L"its note " + NotePath() + L" cannot be trusted (" + refused +
+            L"), and nothing was touched; look at it, put back by hand what it names, and "
+            L"remove it";
     return false;
   }
   return Undo(s, what, error);
 }
 
-void Associate(bool on) { SetDefault(L".hvq", on ? c_progId : c_noProgram); }
+void Associate(bool on) {
+  AcquireSRWLockExclusive(&g_lock);
+  if (g_state.active) {  // never once putting back has begun
+    SetDefault(L".hvq", on ? c_progId : c_noProgram);
+    AssociationChanged();
+  }
+  ReleaseSRWLockExclusive(&g_lock);
+}
 
-bool SetUp(std::wstring& error) {
-  State& s = g_state;
-  s.root = RootPath();
-  s.hive = g_run.wine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-  g_run.root = s.root;
-  g_run.viewerLog = s.root + L"\\viewer.log";
+namespace {
 
-  // Drive d: is read, never written: a drive without a disk raises no box.
+// Drive d: is read, never written, and never mapped over: a drive without
+// a disk raises no box. Only where the session has no d: is one mapped,
+// to a folder inside the run's, which the note names first.
+void FindTemplate(State& s) {
   const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   const wchar_t* const templatePath = L"D:\\tolvern4\\3d\\2006.hvq";
   wchar_t device[MAX_PATH];
@@ -342,25 +453,11 @@ bool SetUp(std::wstring& error) {
     g_run.templateBytes = ReadAll(templatePath);
   } else if (drive) {
     g_run.noTemplate =
-        L"drive d: is there (a disk, or a drive without one) without "
-        L"tolvern4\\3d\\2006.hvq, and is never written to";
+        L"drive d: is there (a disk, or a drive without one) without tolvern4\\3d\\2006.hvq, "
+        L"and is never written to";
+  } else if (s.drive.empty()) {
+    s.drive = s.root + L"\\drive";  // the note says so before the drive is mapped
   } else {
-    s.drive = s.root + L"\\drive";
-  }
-
-  for (const wchar_t* key : {L".hvq", c_progId, c_noProgram}) SaveKey(s.hive, key, L"", s.keys);
-  if (!WriteNote(s)) {
-    SetErrorMode(mode);
-    error = L"cannot write its note " + NotePath();
-    return false;
-  }
-  s.active = true;
-  if (!CreateDirectoryW(s.root.c_str(), nullptr)) {
-    SetErrorMode(mode);
-    error = L"cannot create " + s.root;
-    return false;
-  }
-  if (!s.drive.empty()) {
     std::string bytes;
     for (int i = 0; i < 100 * 1024; ++i) bytes += char((i * 7919) >> 3);
     std::wstring folder = s.drive;
@@ -378,27 +475,75 @@ bool SetUp(std::wstring& error) {
     }
   }
   SetErrorMode(mode);
+}
 
-  const std::wstring command =
-      L"\"" + g_run.self + L"\" --dll \"" + g_run.dllPath + L"\" --view \"%1\"";
+// Registers the viewer for ".hvq" open, then asks the shell what it will
+// run: a choice made in Explorer, or anything else, may come first.
+void RegisterViewer(const State& s) {
+  const std::wstring viewer =
+      g_run.self.substr(0, g_run.self.find_last_of(L'\\') + 1) + L"hvqlaunch-selftest-viewer.exe";
+  const std::wstring command = L"\"" + viewer + L"\" --dll \"" + g_run.dllPath + L"\" \"%1\"";
   const wchar_t* const hive = s.hive == HKEY_LOCAL_MACHINE ? L"HKLM" : L"HKCU";
-  HKEY choice;
-  if (!SetDefault(c_progId + std::wstring(L"\\shell\\open\\command"), command) ||
-      !SetDefault(L".hvq", c_progId)) {
+  if (GetFileAttributesW(viewer.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    g_run.noAssociation = L"no viewer beside this program: " + viewer;
+    return;
+  }
+  const bool registered = SetDefault(c_progId + std::wstring(L"\\shell\\open\\command"), command) &&
+                          SetDefault(L".hvq", c_progId);
+  AssociationChanged();
+  if (!registered) {
     g_run.noAssociation =
         L"cannot register .hvq under " + std::wstring(hive) + L"\\Software\\Classes";
-  } else if (RegOpenKeyExW(HKEY_CURRENT_USER,
-                           L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\."
-                           L"hvq\\UserChoice",
-                           0, KEY_READ, &choice) == ERROR_SUCCESS) {
-    RegCloseKey(choice);
-    g_run.noAssociation =
-        L"the program this user chose for .hvq in Explorer comes first, and is "
-        L"left as it is";
+    return;
   }
+  std::wstring shell(4096, L'\0');
+  DWORD size = DWORD(shell.size());
+  if (AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_COMMAND, L".hvq", L"open", &shell[0], &size) != S_OK)
+    shell[0] = L'\0';
+  shell.resize(size_t(lstrlenW(shell.c_str())));
+  if (SameText(shell, command)) return;
+  std::wstring why;
+  HKEY choice;
+  for (const wchar_t* key : {L"UserChoice", L"UserChoiceLatest"}) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER,
+                      (std::wstring(L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                                    L"FileExts\\.hvq\\") +
+                       key)
+                          .c_str(),
+                      0, KEY_READ, &choice) == ERROR_SUCCESS) {
+      RegCloseKey(choice);
+      why = std::wstring(L" (a choice made in Explorer, ") + key + L", comes first)";
+    }
+  }
+  g_run.noAssociation = L"the shell would open .hvq with " +
+                        (shell.empty() ? std::wstring(L"nothing") : L"\"" + shell + L"\"") +
+                        L", not with this program's viewer" + why + L"; it is left as it is";
+}
+
+}  // namespace
+
+bool SetUp(std::wstring& error) {
+  AcquireSRWLockExclusive(&g_lock);
+  State& s = g_state;
+  s.root = RootPath();
+  s.hive = g_run.wine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+  g_run.root = s.root;
+  g_run.viewerLog = s.root + L"\\viewer.log";
+  FindTemplate(s);
+  for (const wchar_t* key : c_keys) SaveKey(s.hive, key, L"", s.keys);
+  bool ok = WriteNote(s);
+  if (!ok) error = L"cannot write its note " + NotePath();
+  s.active = ok;
+  if (ok && !CreateDirectoryW(s.root.c_str(), nullptr)) {
+    ok = false;
+    error = L"cannot create " + s.root;
+  }
+  if (ok && !s.drive.empty()) FindTemplate(s);
+  if (ok) RegisterViewer(s);
+  ReleaseSRWLockExclusive(&g_lock);
   SetEnvironmentVariableW(L"HVQ_VIEWER_LOG", g_run.viewerLog.c_str());
   g_run.rootA = Ansi(s.root);
-  return true;
+  return ok;
 }
 
 void EndViewers() {
@@ -406,11 +551,12 @@ void EndViewers() {
 }
 
 void PutBack() {
-  if (!g_state.active) return;
+  AcquireSRWLockExclusive(&g_lock);  // once, whichever thread comes first
   std::wstring what, error;
-  if (!Undo(g_state, what, error))
+  if (g_state.active && !Undo(g_state, what, error))
     Print("could not put everything back: " + Utf8(error) + "; the next run tries again\n");
   g_state.active = false;
+  ReleaseSRWLockExclusive(&g_lock);
 }
 
 }  // namespace selftest

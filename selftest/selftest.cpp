@@ -1,6 +1,6 @@
 // hvqlaunch-selftest: checks hvqlaunch.dll on this machine, end to end.
 //
-//   hvqlaunch-selftest [--dll PATH] [--junit FILE] [CASE|GROUP...]
+//   hvqlaunch-selftest [--dll PATH] [--junit FILE] [--require WHAT] [CASE|GROUP...]
 //   hvqlaunch-selftest --restore | --list | --help
 //
 // It loads the DLL beside it (or PATH) as a host does, prints what machine
@@ -55,11 +55,11 @@ struct Result {
   enum { ok, failed, skipped } status = ok;
   std::vector<std::string> failures;  // or the reason it was skipped
   std::vector<std::string> notes;
+  std::string partial;  // what it could not check here, or empty
   DWORD ms = 0;
 };
 Result* g_current = nullptr;
 std::atomic<DWORD> g_deadline{0};
-std::atomic<bool> g_finished{false};
 
 const char* MachineName(USHORT machine) {
   switch (machine) {
@@ -81,10 +81,10 @@ std::string Seconds(DWORD ms) {
 }
 
 // Ends a run that cannot finish (a case past its time, Ctrl-C, the console
-// closed): what it changed goes back first.
+// closed), from a thread of its own while a case may still run: what it
+// changed goes back first.
 [[noreturn]] void Abandon(const std::string& why, UINT status) {
   Print(why + "\n");
-  EndViewers();
   PutBack();
   ExitProcess(status);
 }
@@ -98,10 +98,7 @@ DWORD WINAPI Watchdog(void*) {
   }
 }
 
-BOOL WINAPI Interrupted(DWORD) {
-  if (g_finished) return FALSE;
-  Abandon("interrupted: the machine is put back as it was", 2);
-}
+BOOL WINAPI Interrupted(DWORD) { Abandon("interrupted: the machine is put back as it was", 2); }
 
 // The header: what a reader of the report needs to know of this machine.
 std::string Version(HMODULE module) {
@@ -148,7 +145,11 @@ void PrintHeader() {
   } else if (IsWow64Process(GetCurrentProcess(), &wow64) && wow64) {
     machine = "x64";
   }
-  std::string running = machine == c_arch ? "natively" : "emulated";
+  // An x86 program on x64 Windows runs natively through WOW64; only x86 or
+  // x64 code on an ARM64 machine is emulated.
+  const std::string running = machine == c_arch    ? ", natively"
+                              : machine == "ARM64" ? ", emulated"
+                                                   : " (WOW64)";
 
   wchar_t language[LOCALE_NAME_MAX_LENGTH] = L"";
   GetLocaleInfoW(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT), LOCALE_SNAME, language,
@@ -164,7 +165,7 @@ void PrintHeader() {
   }
   Print("hvqlaunch-selftest " HVQLAUNCH_VERSION_STRING "\n");
   Print("windows:   " + windows + "\n");
-  Print("process:   " + std::string(c_arch) + " on an " + machine + " machine, " + running + "\n");
+  Print("process:   " + std::string(c_arch) + " on an " + machine + " machine" + running + "\n");
   Print("wine:      " + (wineVersion ? std::string(wineVersion()) : std::string("no")) + "\n");
   Print("code page: " + std::to_string(GetACP()) + " (ANSI), UI language " + Utf8(language) + "\n");
   Print("elevated:  " + elevated + "\n");
@@ -200,7 +201,14 @@ bool LoadDll(const std::wstring& path, std::string& error) {
   }
   g_run.dll = LoadLibraryW(full);
   if (!g_run.dll) {
-    error = named + " does not load (error " + std::to_string(GetLastError()) + ")";
+    const DWORD code = GetLastError();
+    error = named + " does not load (error " + std::to_string(code) + ")";
+    if (code == 4551)  // ERROR_SYSTEM_INTEGRITY_POLICY_VIOLATION
+      error +=
+          ": application control (Smart App Control or a WDAC policy) blocks it; "
+          "see docs\\selftest.md on downloaded packages";
+    else if (code == ERROR_ACCESS_DISABLED_BY_POLICY)
+      error += ": a group policy (software restriction or AppLocker) blocks it";
     return false;
   }
   Print("dll:       " + named + ", file version " + Version(g_run.dll) + "\n");
@@ -230,7 +238,7 @@ std::string Xml(const std::string& text) {
   return out;
 }
 
-void WriteJUnit(const std::wstring& path, const std::vector<Result>& results, int failed,
+bool WriteJUnit(const std::wstring& path, const std::vector<Result>& results, int failed,
                 int skipped, DWORD ms) {
   const std::string counts = "tests=\"" + std::to_string(results.size()) + "\" failures=\"" +
                              std::to_string(failed) + "\" errors=\"0\" skipped=\"" +
@@ -241,6 +249,9 @@ void WriteJUnit(const std::wstring& path, const std::vector<Result>& results, in
     const size_t dot = r.name.find('.');
     xml += "  <testcase classname=\"hvqlaunch." + r.name.substr(0, dot) + "\" name=\"" +
            r.name.substr(dot + 1) + "\" time=\"" + Seconds(r.ms) + "\"";
+    if (!r.partial.empty())
+      xml += ">\n   <properties><property name=\"partial\" value=\"" + Xml(r.partial) +
+             "\"/></properties";
     std::string body;
     for (const std::string& line : r.failures) body += line + "\n";
     if (r.status == Result::failed)
@@ -249,12 +260,12 @@ void WriteJUnit(const std::wstring& path, const std::vector<Result>& results, in
       xml += ">\n   <skipped message=\"" + Xml(r.failures[0]) + "\"/>\n";
     else
       xml += ">\n";
-    std::string notes;
+    std::string notes = r.partial.empty() ? "" : "partial: " + r.partial + "\n";
     for (const std::string& line : r.notes) notes += line + "\n";
     if (!notes.empty()) xml += "   <system-out>" + Xml(notes) + "</system-out>\n";
     xml += "  </testcase>\n";
   }
-  WriteAll(path, xml + " </testsuite>\n</testsuites>\n");
+  return WriteAll(path, xml + " </testsuite>\n</testsuites>\n");
 }
 
 bool Selected(const std::string& name, const std::vector<std::string>& wanted) {
@@ -264,12 +275,56 @@ bool Selected(const std::string& name, const std::vector<std::string>& wanted) {
 }
 
 const char c_usage[] =
-    "usage: hvqlaunch-selftest [--dll PATH] [--junit FILE] [CASE|GROUP...]\n"
+    "usage: hvqlaunch-selftest [--dll PATH] [--junit FILE] [--require WHAT] [CASE|GROUP...]\n"
     "       hvqlaunch-selftest --restore | --list | --help\n"
     "Checks hvqlaunch.dll (the one beside this program, or PATH) on this machine and\n"
     "prints one line per case. --junit also writes the results as JUnit XML.\n"
+    "--require template,association fails the cases that would be skipped or partial\n"
+    "for the want of the template on d: or of the association of .hvq.\n"
     "--restore only puts back what a run that was ended halfway left.\n"
     "Exit status: 0 nothing failed, 1 something failed, 2 it could not run.\n";
+
+// Whether a top-level window can be made here and its title read back:
+// a session without a usable desktop gives empty titles, and every
+// detection would fail for it.
+bool DesktopUsable() {
+  HWND probe = MakeWindow("hvqlaunch-selftest desktop probe", false);
+  char title[64] = "";
+  GetWindowTextA(probe, title, sizeof title);
+  if (probe) DestroyWindow(probe);
+  return lstrcmpA(title, "hvqlaunch-selftest desktop probe") == 0;
+}
+
+// Whether Windows lets this program take the foreground, with its own
+// window: not in a session no one sees, and not where focus rules refuse
+// it. Why not, or empty.
+std::wstring ForegroundRefused() {
+  USEROBJECTFLAGS flags = {};
+  if (GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                nullptr) &&
+      !(flags.dwFlags & WSF_VISIBLE))
+    return L"this session is not interactive";
+  HWND probe = MakeWindow("hvqlaunch-selftest foreground probe", true);
+  const bool front = SetForegroundWindow(probe) && GetForegroundWindow() == probe;
+  DestroyWindow(probe);
+  return front ? L"" : L"Windows refused this program the foreground (SetForegroundWindow)";
+}
+
+bool ParseRequire(const std::wstring& what) {
+  for (size_t at = 0; at <= what.size();) {
+    size_t comma = what.find(L',', at);
+    if (comma == std::wstring::npos) comma = what.size();
+    const std::wstring item = what.substr(at, comma - at);
+    if (item == L"template")
+      g_run.requireTemplate = true;
+    else if (item == L"association")
+      g_run.requireAssociation = true;
+    else
+      return false;
+    at = comma + 1;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -287,6 +342,15 @@ bool CheckEq(const std::string& got, const std::string& wanted, const char* what
              int line) {
   return Check(got == wanted, (std::string(what) + ": expected " + wanted + ", got " + got).c_str(),
                file, line);
+}
+
+void Fail(const std::string& why) {
+  if (g_current) g_current->failures.push_back(why);
+}
+
+void Partial(const std::string& why) {
+  if (g_current && g_current->partial.find(why) == std::string::npos)
+    g_current->partial += (g_current->partial.empty() ? "" : ", ") + why;
 }
 
 void Skip(const std::wstring& why) {
@@ -330,17 +394,16 @@ int SelftestMain() {
     const bool more = i + 1 < argc;
     if (a == L"--dll" && more) {
       dll = argv[++i];
-    } else if (a == L"--view" && more) {  // the modes the cases start it in
-      g_run.dllPath = dll;
-      return View(argv[i + 1]);
-    } else if (a == L"--child" && i + 2 < argc) {
+    } else if (a == L"--child" && i + 2 < argc) {  // the modes the cases start it in
       g_run.dllPath = dll;
       return RunChild(Narrow(argv[i + 1]).c_str(), Narrow(argv[i + 2]).c_str());
     } else if (a == L"--start" && i + 2 < argc) {
       g_run.dllPath = dll;
-      return StartAsAnotherHost(argv[i + 1], argv[i + 2], 100);
+      return StartAsAnotherHost(dll.c_str(), argv[i + 1], argv[i + 2], 100);
     } else if (a == L"--junit" && more) {
       junit = argv[++i];
+    } else if (a == L"--require" && more && ParseRequire(argv[i + 1])) {
+      ++i;
     } else if (a == L"--restore") {
       restore = true;
     } else if (a == L"--list") {
@@ -349,7 +412,7 @@ int SelftestMain() {
       Print(c_usage);
       return 0;
     } else if (a[0] == L'-') {
-      Print("hvqlaunch-selftest: unknown option " + Utf8(a) + "\n" + c_usage);
+      Print("hvqlaunch-selftest: unknown option or value " + Utf8(a) + "\n" + c_usage);
       return 2;
     } else {
       wanted.push_back(Utf8(a));
@@ -372,11 +435,16 @@ int SelftestMain() {
       return 2;
     }
   }
+  if (!junit.empty() && !WriteAll(junit, "")) {
+    Print("cannot run: cannot write " + Utf8(junit) + " (--junit)\n");
+    return 2;
+  }
 
   PrintHeader();
-  HANDLE one = CreateMutexW(nullptr, FALSE, L"Local\\hvqlaunch-selftest");
-  if (WaitForSingleObject(one, 0) == WAIT_TIMEOUT) {
-    Print("cannot run: another hvqlaunch-selftest is running in this session\n");
+  if (!ClaimMachine()) {
+    Print(
+        "cannot run: another hvqlaunch-selftest of this user is running, in this session or "
+        "another\n");
     return 2;
   }
   std::wstring repaired, error;
@@ -389,11 +457,20 @@ int SelftestMain() {
     Print(repaired.empty() ? "nothing to put back\n" : "");
     return 0;
   }
+  if (!DesktopUsable()) {
+    Print(
+        "cannot run: this session has no usable desktop (a window's title cannot be read "
+        "back)\n");
+    return 2;
+  }
   std::string loadError;
   if (!LoadDll(dll, loadError)) {
     Print("cannot run: " + loadError + "\n");
     return 2;
   }
+  // As docs/hosts.md asks of hosts: the shell's handlers want an apartment.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  g_run.noForeground = ForegroundRefused();
   SetConsoleCtrlHandler(Interrupted, TRUE);
   if (!SetUp(error)) {
     PutBack();
@@ -405,11 +482,20 @@ int SelftestMain() {
         (g_run.noTemplate.empty() ? std::string("d:\\tolvern4\\3d\\2006.hvq, ") +
                                         std::to_string(g_run.templateBytes.size()) + " bytes"
                                   : "none: " + Utf8(g_run.noTemplate)) +
+        "\n");
+  Print("viewer:    " +
+        (g_run.noAssociation.empty() ? std::string(".hvq opens with this program's viewer")
+                                     : "none: " + Utf8(g_run.noAssociation)) +
         "\n\n");
   CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
 
+  // HVQ_SELFTEST_HOLD=CASE: the run says "held before CASE" and waits
+  // there, within that case's time limit, so that what a run ended halfway
+  // leaves can be tried at a point the run chose.
+  wchar_t hold[128] = L"";
+  GetEnvironmentVariableW(L"HVQ_SELFTEST_HOLD", hold, 128);
   std::vector<Result> results;
-  int passed = 0, failed = 0, skipped = 0;
+  int passed = 0, failed = 0, skipped = 0, partial = 0;
   const DWORD start = GetTickCount();
   for (const Case& c : Cases()) {
     if (!Selected(c.name, wanted)) continue;
@@ -418,6 +504,10 @@ int SelftestMain() {
     r.name = c.name;
     g_current = &r;
     g_deadline = GetTickCount() + DWORD(c.seconds) * 1000;
+    if (Wide(c.name) == hold) {
+      Print("held before " + r.name + "\n");
+      Sleep(INFINITE);
+    }
     const DWORD begun = GetTickCount();
     c.body();
     g_deadline = 0;
@@ -427,7 +517,9 @@ int SelftestMain() {
     const std::string took = " (" + Seconds(r.ms) + " s)";
     if (r.status == Result::ok) {
       ++passed;
-      Print("ok       " + r.name + took + "\n");
+      partial += !r.partial.empty();
+      Print("ok       " + r.name + took + (r.partial.empty() ? "" : " partial: " + r.partial) +
+            "\n");
     } else if (r.status == Result::skipped) {
       ++skipped;
       Print("skipped  " + r.name + ": " + r.failures[0] + "\n");
@@ -438,12 +530,17 @@ int SelftestMain() {
     }
     for (const std::string& n : r.notes) Print("         " + n + "\n");
   }
-  g_finished = true;
   EndViewers();
   FreeLibrary(g_run.dll);
   PutBack();
   const DWORD ms = GetTickCount() - start;
-  if (!junit.empty()) WriteJUnit(junit, results, failed, skipped, ms);
+  if (!junit.empty() && !WriteJUnit(junit, results, failed, skipped, ms)) {
+    Print("cannot write " + Utf8(junit) + " (--junit)\n");
+    return 2;
+  }
+  if (partial)
+    Print("\n" + std::to_string(partial) + " of the cases that passed were partial: they could " +
+          "not check everything here");
   Print("\n" + std::to_string(passed) + " passed, " + std::to_string(failed) + " failed, " +
         std::to_string(skipped) + " skipped\n");
   return failed ? 1 : 0;

@@ -32,8 +32,11 @@ struct Run {
   std::wstring viewerLog;  // where the viewer records each document
   std::string templateBytes;
   std::wstring noTemplate;     // why d:\tolvern4\3d\2006.hvq cannot be had, or empty
-  std::wstring noAssociation;  // why ".hvq" cannot open with this program, or empty
+  std::wstring noAssociation;  // why ".hvq" cannot open with this program's viewer, or empty
+  std::wstring noForeground;   // why this program cannot take the foreground, or empty
   bool wine = false;
+  // --require: what a run must have; without it the cases fail, not skip.
+  bool requireTemplate = false, requireAssociation = false;
 };
 extern Run g_run;
 
@@ -64,8 +67,12 @@ bool CheckEq(const std::string& got, const std::string& wanted, const char* what
 #define CHECK(cond) ::selftest::Check((cond), #cond, __FILE__, __LINE__)
 #define CHECK_EQ(got, wanted) \
   ::selftest::CheckEq(::selftest::Text(got), ::selftest::Text(wanted), #got, __FILE__, __LINE__)
+// A failure that is no check's: the case could not do what it must.
+void Fail(const std::string& why);
 // The case cannot run here: it ends, skipped, with the reason.
 void Skip(const std::wstring& why);
+// The case runs, but some of its checks cannot here: "partial: why".
+void Partial(const std::string& why);
 // A line of the case's own, printed under it (measurements).
 void Note(const std::string& text);
 
@@ -85,10 +92,19 @@ void Print(const std::string& text);
 
 // The conditions of a case: each skips the case, with the reason, when
 // it is not met, and says whether it is.
-bool NeedTemplate();
 bool NeedAssociation();
 bool NeedAnsiRoot();
 bool NeedLeadBytes();  // an ANSI code page with double-byte characters
+// Whether there is a template to copy. Without one a case runs all the
+// same, "partial: no template", and a launch prepares a project without
+// its copy. Copied: the copy a launch made is the template's bytes, or,
+// without a template, there is none.
+bool HaveTemplate();
+bool Copied(const std::wstring& copy);
+// Whether this program may take the foreground, which its own window was
+// seen to; without it a case leaves its checks of the foreground out:
+// "partial: no foreground".
+bool HaveForeground();
 
 // The DLL's exports, each found by its name and its ordinal alike.
 FARPROC ExportOf(const char* name, int ordinal);
@@ -104,17 +120,30 @@ void Start(const std::string& folder, const std::string& name);
 // Paths under the run's folder, wide and narrow.
 std::wstring At(const std::wstring& relative);
 std::string AtA(const std::string& relative);
+// A path in its long form, as far as it exists (an 8.3 name is not), and
+// whether two paths name one entry so, without regard to case.
+std::wstring LongPath(const std::wstring& path);
+bool SamePath(const std::wstring& a, const std::wstring& b);
 
 // A unique word for this run, so that no other window on the desktop can
 // hold the names a case looks for.
 std::string Unique(const char* stem);
 
-// Pumps messages until done() or ms have passed; whether done() came.
+// A window that the shell put up in place of a launch (a program chooser,
+// a prompt): a visible top-level window of a process this one started,
+// other than its own viewers and itself. It is closed, and the case fails
+// with its title; whether there was one.
+bool ShellDialogClosed();
+// How many of this run's viewers are running.
+int Viewers();
+
+// Pumps messages until done() or ms have passed, or the shell put up a
+// window in place of a launch; whether done() came.
 template <typename Done>
 bool WaitFor(DWORD ms, Done done) {
   const DWORD end = GetTickCount() + ms;
   while (!done()) {
-    if (int(end - GetTickCount()) <= 0) return false;
+    if (int(end - GetTickCount()) <= 0 || ShellDialogClosed()) return false;
     PumpMessages(50);
   }
   return true;
@@ -138,7 +167,7 @@ int StartElsewhere(const std::string& folder, const std::string& name);
 
 // Files, by wide paths, whole.
 std::string ReadAll(const std::wstring& path);
-void WriteAll(const std::wstring& path, const std::string& bytes);
+bool WriteAll(const std::wstring& path, const std::string& bytes);
 bool IsFolder(const std::wstring& path);
 bool IsEmptyFolder(const std::wstring& path);
 // The lines the viewer has recorded, in UTF-8, after waiting up to 10 s
@@ -172,20 +201,16 @@ class BoxDismisser {
   std::atomic<int> m_count{0};
 };
 
-// The modes in which this program is started by the cases: the viewer the
-// shell opens a document with, and the other processes.
-int View(const wchar_t* document);
-// A launch with HvqStartVRAN3DExW (no message) by the DLL of the run,
-// loaded in this process: its outcome, or `missing` without the export.
-int StartAsAnotherHost(const std::wstring& folder, const std::wstring& name, int missing);
-// A process's time of creation, as the viewers record it.
-std::string CreationTime(HANDLE process);
+// The mode in which this program is started by the cases as another
+// process that shows a window.
 int RunChild(const char* event, const char* title);
 
 // What the run changes on the machine and puts back (machine.cpp).
+// ClaimMachine: whether no other run of this user's is going on.
 // Repair undoes what a run that was killed left, from its note; whether
 // there was any, in `what`. Set up changes the machine for a run, after
 // writing the note; PutBack undoes it and removes the note.
+bool ClaimMachine();
 bool Repair(std::wstring& what, std::wstring& error);
 bool SetUp(std::wstring& error);
 void PutBack();
