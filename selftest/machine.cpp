@@ -166,12 +166,13 @@ bool RestoreKeys(HKEY hive, const std::vector<Line>& lines, bool& changed, std::
 }
 
 // Removes one entry that is not a folder to descend into: a file, or a
-// link (junction or symbolic link) itself, never what it points at.
+// link (junction or symbolic link) itself, never what it points at. Wine
+// has no call that removes a link to a folder: each removes the folder it
+// points at when that is empty, so there such a link stays.
 bool RemoveEntry(const std::wstring& path, DWORD attributes) {
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-    return ((attributes & FILE_ATTRIBUTE_DIRECTORY) && RemoveDirectoryW(path.c_str())) ||
-           DeleteFileW(path.c_str());
-  if (attributes & FILE_ATTRIBUTE_READONLY)
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return !g_run.wine && RemoveDirectoryW(path.c_str());
+  if ((attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
     SetFileAttributesW(path.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
   return DeleteFileW(path.c_str()) != FALSE;
 }
@@ -338,7 +339,9 @@ bool Undo(const State& s, std::wstring& what, std::wstring& error) {
       what += std::wstring(what.empty() ? L"" : L", ") + L"the folder " + s.root;
     } else {
       ok = false;
-      error = L"the folder " + s.root + L" could not be removed";
+      error = L"the folder " + s.root +
+              L" could not be removed (something in it is in use, or, under Wine, it holds a link "
+              L"to a folder); remove it by hand";
     }
   }
   if (ok) DeleteFileW(NotePath().c_str());
