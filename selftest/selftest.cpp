@@ -248,18 +248,16 @@ bool WriteJUnit(const std::wstring& path, const std::vector<Result>& results, in
   for (const Result& r : results) {
     const size_t dot = r.name.find('.');
     xml += "  <testcase classname=\"hvqlaunch." + r.name.substr(0, dot) + "\" name=\"" +
-           r.name.substr(dot + 1) + "\" time=\"" + Seconds(r.ms) + "\"";
+           r.name.substr(dot + 1) + "\" time=\"" + Seconds(r.ms) + "\">\n";
     if (!r.partial.empty())
-      xml += ">\n   <properties><property name=\"partial\" value=\"" + Xml(r.partial) +
-             "\"/></properties";
+      xml += "   <properties><property name=\"partial\" value=\"" + Xml(r.partial) +
+             "\"/></properties>\n";
     std::string body;
     for (const std::string& line : r.failures) body += line + "\n";
     if (r.status == Result::failed)
-      xml += ">\n   <failure message=\"" + Xml(r.failures[0]) + "\">" + Xml(body) + "</failure>\n";
+      xml += "   <failure message=\"" + Xml(r.failures[0]) + "\">" + Xml(body) + "</failure>\n";
     else if (r.status == Result::skipped)
-      xml += ">\n   <skipped message=\"" + Xml(r.failures[0]) + "\"/>\n";
-    else
-      xml += ">\n";
+      xml += "   <skipped message=\"" + Xml(r.failures[0]) + "\"/>\n";
     std::string notes = r.partial.empty() ? "" : "partial: " + r.partial + "\n";
     for (const std::string& line : r.notes) notes += line + "\n";
     if (!notes.empty()) xml += "   <system-out>" + Xml(notes) + "</system-out>\n";

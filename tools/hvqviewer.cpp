@@ -9,6 +9,8 @@
 // HVQ_VIEWER_SECONDS=N  close after N seconds; 0: record and exit at once
 // HVQ_VIEWER_LATE=MS    show the window only MS milliseconds after the
 //                       start, as a program that takes time to load does
+// HVQ_VIEWER_WAIT=FILE  show the window only once FILE exists (a minute at
+//                       most): a program still loading until it is told
 #include <windows.h>
 
 #include <shellapi.h>
@@ -74,6 +76,9 @@ int main() {
 
   char late[32] = "";
   if (GetEnvironmentVariableA("HVQ_VIEWER_LATE", late, sizeof late) > 0) Sleep(DWORD(atoi(late)));
+  wchar_t wait[MAX_PATH] = L"";
+  if (GetEnvironmentVariableW(L"HVQ_VIEWER_WAIT", wait, MAX_PATH) > 0)
+    for (int i = 0; i < 600 && GetFileAttributesW(wait) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
 
   wchar_t full[MAX_PATH * 4] = L"";
   GetFullPathNameW(argv[1], MAX_PATH * 4, full, nullptr);
