@@ -58,23 +58,38 @@ class QuietErrorMode {
 // A launch still starting counts as open for every process of the desktop
 // session, until a window shows the project, the program the shell started
 // exits, or c_nLaunchStartingMs pass. Its record is shared memory named
-// from a hash of the document's UTF-16 text (LaunchRecordName), claimed by
-// one compare-and-swap of its state, so that of processes asking at one
+// from a hash of the document's key (LaunchRecordName), claimed by one
+// compare-and-swap of its state, so that of processes asking at one
 // instant exactly one asks the shell. The program started holds the record
 // and takes it along when it exits; a launch that started no process is
-// held by this process instead (HeldLaunches). A record holds the text it
-// was made for: another text's record never blocks a launch, nor does one
+// held by this process instead (HeldLaunches). A record holds the key it
+// was made for: another key's record never blocks a launch, nor does one
 // that cannot be had. The layout is the same for both architectures.
+//
+// The key names the document, not its spelling: where the document can be
+// opened and has an ID, its volume's serial number, that ID and its final
+// name in upper case, so that every spelling of one file (case, separators,
+// "." and "..", relative and short folder names, other drive letters onto
+// the volume) is one record; else the exact text of its path. A file key
+// never matches a text key.
 const uint32_t c_nLaunchStartingMs = 20000;
 const int c_nMaxLaunchText = 260;  // MAX_PATH: the shell opens no longer document
+struct LaunchKey {
+  enum : uint32_t { text = 1, file = 2 };
+  uint32_t nKind;
+  uint32_t nLength;                    // units of szUnits
+  PlatformFileId id;                   // a file key's; zero for a text key
+  WideChar szUnits[c_nMaxLaunchText];  // the path, or the file's final name
+};
 struct SharedLaunch {
   uint32_t nState;  // 0: free; else the launch's tick, low bit set
-  uint32_t nLength;
-  WideChar szDocument[c_nMaxLaunchText];
+  LaunchKey key;
 };
-const int c_nLaunchNameLength = 32;  // "Local\hvqlaunch-" and 16 hex digits
-void LaunchRecordName(const WideChar* pwchText, int nLength,
-                      WideChar (&szName)[c_nLaunchNameLength + 1]) noexcept;
+const int c_nLaunchNameLength = 36;  // "Local\hvqlaunch-doc-" and 16 hex digits
+void LaunchRecordName(const LaunchKey& key, WideChar (&szName)[c_nLaunchNameLength + 1]) noexcept;
+// The key of a document's path; false when there is none to be had.
+template <typename TChar>
+bool MakeLaunchKey(const CStringOf<TChar>& strDocument, LaunchKey& key) noexcept;
 
 // The records this process holds for launches that started no process
 // (the document was handed to a program already running), each for

@@ -37,23 +37,29 @@ unsigned ShellOpenFile(PlatformWindow hWndOwner, const TChar* pszPath, unsigned 
   return nError;
 }
 
-// FNV-1a over the UTF-16 units, as 16 hex digits after the library's
-// prefix in the session's namespace.
-void LaunchRecordName(const WideChar* pwchText, int nLength,
-                      WideChar (&szName)[c_nLaunchNameLength + 1]) noexcept {
+// FNV-1a over the key's kind, ID and units, as 16 hex digits after the
+// library's prefix in the session's namespace. Records of the earlier
+// layout, which held only a text, had another prefix.
+void LaunchRecordName(const LaunchKey& key, WideChar (&szName)[c_nLaunchNameLength + 1]) noexcept {
   uint64_t nHash = 14695981039346656037u;
-  for (int i = 0; i < nLength; ++i) nHash = (nHash ^ uint16_t(pwchText[i])) * 1099511628211u;
-  const AsciiText<WideChar, 17> szPrefix("Local\\hvqlaunch-");
+  const auto mix = [&nHash](const void* p, size_t cb) {
+    for (size_t i = 0; i < cb; ++i)
+      nHash = (nHash ^ static_cast<const uint8_t*>(p)[i]) * 1099511628211u;
+  };
+  mix(&key.nKind, sizeof key.nKind);
+  mix(&key.id, sizeof key.id);
+  mix(key.szUnits, size_t(key.nLength) * sizeof(WideChar));
+  const AsciiText<WideChar, 21> szPrefix("Local\\hvqlaunch-doc-");
   memcpy(szName, szPrefix.sz, sizeof szPrefix.sz);
-  for (int i = c_nLaunchNameLength - 1; i >= 16; --i, nHash >>= 4)
+  for (int i = c_nLaunchNameLength - 1; i >= 20; --i, nHash >>= 4)
     szName[i] = WideChar("0123456789abcdef"[nHash & 15]);
   szName[c_nLaunchNameLength] = 0;
 }
 
 namespace {
 
-// The document as UTF-16 text, for its launch record: the narrow path
-// through the ANSI code page. Its length, or 0 when it cannot be had.
+// The document as UTF-16 text: the narrow path through the ANSI code
+// page. Its length, or 0 when it cannot be had.
 int LaunchText(const CString& strDocument, WideChar* pwch) {
   return PlatformAnsiToWide(strDocument, strDocument.GetLength(), pwch, c_nMaxLaunchText);
 }
@@ -64,18 +70,51 @@ int LaunchText(const CStringW& strDocument, WideChar* pwch) {
   return nLength;
 }
 
+}  // namespace
+
+// The document is opened outside the library's lock, under its quiet error
+// mode, for its attributes alone, as the shell's own request for it would
+// be: a drive without a disk fails at once, and no viewer is kept from it.
+template <typename TChar>
+bool MakeLaunchKey(const CStringOf<TChar>& strDocument, LaunchKey& key) noexcept {
+  key = LaunchKey{};
+  const int nText = LaunchText(strDocument, key.szUnits);
+  if (nText <= 0) return false;
+  key.nKind = LaunchKey::text;
+  key.nLength = uint32_t(nText);
+  bool bFile;
+  {
+    const QuietErrorMode quiet;
+    bFile = PlatformFileIdentity(static_cast<const TChar*>(strDocument), key.id);
+  }
+  if (!bFile) {
+    key.id = PlatformFileId{};
+    return true;
+  }
+  int nName = nText;  // the final name begins after the last separator
+  while (nName > 0 && key.szUnits[nName - 1] != '\\' && key.szUnits[nName - 1] != '/') --nName;
+  memmove(key.szUnits, key.szUnits + nName, size_t(nText - nName) * sizeof(WideChar));
+  key.nKind = LaunchKey::file;
+  key.nLength = uint32_t(nText - nName);
+  PlatformUpperCase(key.szUnits, int(key.nLength));
+  return true;
+}
+
+template bool MakeLaunchKey(const CString&, LaunchKey&) noexcept;
+template bool MakeLaunchKey(const CStringW&, LaunchKey&) noexcept;
+
+namespace {
+
 // One document's launch record, as this process sees it.
 struct LaunchRecord {
   PlatformRecord hRecord = nullptr;
   SharedLaunch* p = nullptr;
   uint32_t nState = 0;  // what this launch claimed it with
 
-  // Opens the record of the text; false when there is none or it cannot be
-  // had.
-  bool Open(const WideChar* pwch, int nLength, bool bCreate) {
-    if (nLength <= 0) return false;
+  // Opens the record of the key; false when it cannot be had.
+  bool Open(const LaunchKey& key, bool bCreate) {
     WideChar szName[c_nLaunchNameLength + 1];
-    LaunchRecordName(pwch, nLength, szName);
+    LaunchRecordName(key, szName);
     void* pView = nullptr;
     hRecord = PlatformOpenRecord(szName, sizeof(SharedLaunch), bCreate, &pView);
     p = static_cast<SharedLaunch*>(pView);
@@ -91,9 +130,10 @@ struct LaunchRecord {
                                        __ATOMIC_ACQUIRE);
   }
   // Read only while the state is live: the claimer wrote it before.
-  bool Holds(const WideChar* pwch, int nLength) const {
-    return p->nLength == uint32_t(nLength) &&
-           memcmp(p->szDocument, pwch, size_t(nLength) * sizeof(WideChar)) == 0;
+  bool Holds(const LaunchKey& key) const {
+    return p->key.nKind == key.nKind && p->key.nLength == key.nLength &&
+           memcmp(&p->key.id, &key.id, sizeof key.id) == 0 &&
+           memcmp(p->key.szUnits, key.szUnits, size_t(key.nLength) * sizeof(WideChar)) == 0;
   }
 };
 
@@ -101,22 +141,22 @@ bool IsLive(uint32_t nState, uint32_t nNow) {
   return nState && uint32_t(nNow - (nState & ~1u)) < c_nLaunchStartingMs;
 }
 
-// False when a launch of the text is still starting, from any process.
-// Otherwise claims its record for this launch, when it can: the claimer
-// writes the text, then swaps the state, so that of several claimers one
-// wins and the others find its launch starting. A few tries at most.
-bool BeginLaunch(const WideChar* pwch, int nLength, LaunchRecord& launch) {
-  if (!launch.Open(pwch, nLength, true)) return true;
+// False when a launch of the document is still starting, from any
+// process. Otherwise claims its record for this launch, when it can: the
+// claimer writes the key, then swaps the state, so that of several
+// claimers one wins and the others find its launch starting. A few tries
+// at most.
+bool BeginLaunch(const LaunchKey& key, LaunchRecord& launch) {
+  if (!launch.Open(key, true)) return true;
   for (int nTry = 0; nTry < 4; ++nTry) {
     const uint32_t nState = launch.State();
     const uint32_t nNow = PlatformTickCount();
     if (IsLive(nState, nNow)) {
-      const bool bStarting = launch.Holds(pwch, nLength);
+      const bool bStarting = launch.Holds(key);
       launch.Close();
       return !bStarting;
     }
-    launch.p->nLength = uint32_t(nLength);
-    memcpy(launch.p->szDocument, pwch, size_t(nLength) * sizeof(WideChar));
+    launch.p->key = key;
     launch.nState = nNow | 1;
     if (launch.Swap(nState, launch.nState)) return true;
   }
@@ -161,11 +201,11 @@ void FinishLaunch(LaunchRecord& launch, unsigned nError, PlatformProcess hProces
 }
 
 // A window shows the project: its launch is over for every process.
-void EndLaunchOf(const WideChar* pwch, int nLength) {
+void EndLaunchOf(const LaunchKey& key) {
   LaunchRecord record;
-  if (!record.Open(pwch, nLength, false)) return;
+  if (!record.Open(key, false)) return;
   const uint32_t nState = record.State();
-  if (nState && record.Holds(pwch, nLength)) record.Swap(nState, 0);
+  if (nState && record.Holds(key)) record.Swap(nState, 0);
   record.Close();
 }
 
@@ -192,16 +232,16 @@ int StartVRAN3D(CStringOf<TChar> strFolder, CStringOf<TChar> strName, unsigned n
   const int nOpened =
       CheckPrjOpened<TChar>(strName, &bOutOfMemory, (nFlags & HVQ_ACTIVATE) ? &hWndShown : nullptr);
   if (bOutOfMemory) return HVQ_E_OUT_OF_MEMORY;
-  WideChar szText[c_nMaxLaunchText];
-  const int nText = LaunchText(strDocument, szText);
+  LaunchKey key;
+  const bool bKey = MakeLaunchKey(strDocument, key);
   if (nOpened) {
-    EndLaunchOf(szText, nText);
+    if (bKey) EndLaunchOf(key);
     if (hWndShown) PlatformActivateWindow(hWndShown);
     return HVQ_ALREADY_OPEN;
   }
 
   LaunchRecord launch;
-  if (!BeginLaunch(szText, nText, launch)) return HVQ_OPENING;
+  if (bKey && !BeginLaunch(key, launch)) return HVQ_OPENING;
   PlatformProcess hProcess = nullptr;
   const unsigned nError = ShellOpenFile<TChar>(nullptr, strDocument, nFlags, &hProcess);
   FinishLaunch(launch, nError, hProcess);

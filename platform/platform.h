@@ -80,6 +80,21 @@ bool PlatformCreateDirectory(const WideChar* pszPath) noexcept;
 bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept;
 bool PlatformCopyFile(const WideChar* pszSource, const WideChar* pszTarget) noexcept;
 
+// The identity of the file or folder at the path: its volume's serial
+// number and its ID on that volume, the 128-bit one where the system has
+// it (Windows 8 and later). It is read through a handle that asks for its
+// attributes alone, shares everything and recalls nothing from offline
+// storage, so that no other program is ever kept from the file. False when
+// it cannot be opened or has no ID.
+struct PlatformFileId {
+  uint64_t nVolume;
+  uint8_t abId[16];
+};
+bool PlatformFileIdentity(const char* pszPath, PlatformFileId& id) noexcept;
+bool PlatformFileIdentity(const WideChar* pszPath, PlatformFileId& id) noexcept;
+// The units in upper case, as the file system compares names.
+void PlatformUpperCase(WideChar* pwch, int nLength) noexcept;
+
 // True when the window is visible (minimized ones included); brings it to
 // the foreground, restored first when minimized, without waiting for its
 // thread.

@@ -322,6 +322,52 @@ void PlatformCloseProcess(PlatformProcess hProcess) noexcept {
 
 // A section backed by the paging file, in the session's namespace. An
 // object of that name that is not such a section, or is smaller, fails.
+// FILE_ID_INFO comes with Windows 8: GetFileInformationByHandleEx is
+// looked up when needed, so that the library still loads before; there,
+// and where a file system has no such ID, the 64-bit one is taken.
+typedef BOOL(WINAPI* GetFileInformationByHandleExProc)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID,
+                                                       DWORD);
+
+static bool FileIdentity(HANDLE hFile, PlatformFileId& id) noexcept {
+  if (hFile == INVALID_HANDLE_VALUE) return false;
+  const auto pfnEx = reinterpret_cast<GetFileInformationByHandleExProc>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFileInformationByHandleEx")));
+  FILE_ID_INFO info;
+  BY_HANDLE_FILE_INFORMATION basic;
+  bool bDone = pfnEx && pfnEx(hFile, FileIdInfo, &info, sizeof info);
+  if (bDone) {
+    id.nVolume = info.VolumeSerialNumber;
+    memcpy(id.abId, info.FileId.Identifier, sizeof id.abId);
+  } else if ((bDone = GetFileInformationByHandle(hFile, &basic) != FALSE)) {
+    id.nVolume = basic.dwVolumeSerialNumber;
+    const uint64_t nIndex = uint64_t(basic.nFileIndexHigh) << 32 | basic.nFileIndexLow;
+    memset(id.abId, 0, sizeof id.abId);
+    memcpy(id.abId, &nIndex, sizeof nIndex);
+  }
+  CloseHandle(hFile);
+  const uint8_t abNone[sizeof id.abId] = {};
+  return bDone && memcmp(id.abId, abNone, sizeof abNone) != 0;
+}
+
+static const DWORD c_nShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+static const DWORD c_nIdentityFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_NO_RECALL;
+
+bool PlatformFileIdentity(const char* pszPath, PlatformFileId& id) noexcept {
+  return FileIdentity(CreateFileA(pszPath, FILE_READ_ATTRIBUTES, c_nShareAll, nullptr,
+                                  OPEN_EXISTING, c_nIdentityFlags, nullptr),
+                      id);
+}
+
+bool PlatformFileIdentity(const WideChar* pszPath, PlatformFileId& id) noexcept {
+  return FileIdentity(CreateFileW(reinterpret_cast<const WCHAR*>(pszPath), FILE_READ_ATTRIBUTES,
+                                  c_nShareAll, nullptr, OPEN_EXISTING, c_nIdentityFlags, nullptr),
+                      id);
+}
+
+void PlatformUpperCase(WideChar* pwch, int nLength) noexcept {
+  if (nLength > 0) CharUpperBuffW(reinterpret_cast<WCHAR*>(pwch), DWORD(nLength));
+}
+
 PlatformRecord PlatformOpenRecord(const WideChar* pszName, size_t cb, bool bCreate,
                                   void** ppView) noexcept {
   *ppView = nullptr;

@@ -112,10 +112,39 @@ CASE("entry.wide-launch") {
            DWORD(FILE_ATTRIBUTE_DIRECTORY));
 }
 
+// The folder spelled as hosts spell it: another case, forward slashes, a
+// trailing backslash, a ".." segment, its 8.3 name.
+std::vector<std::wstring> Spellings(const std::wstring& folder) {
+  std::wstring upper = folder, slashes = folder;
+  CharUpperW(&upper[0]);
+  for (wchar_t& c : slashes) c = c == L'\\' ? L'/' : c;
+  const std::wstring last = folder.substr(folder.find_last_of(L'\\'));
+  std::vector<std::wstring> all = {upper, slashes, folder + L"\\", folder + L"\\.." + last};
+  wchar_t shortPath[MAX_PATH] = L"";
+  if (GetShortPathNameW(folder.c_str(), shortPath, MAX_PATH) && folder != shortPath)
+    all.push_back(shortPath);
+  else
+    Note("not checked here: an 8.3 name of " + Utf8(folder) + ", which has none");
+  return all;
+}
+
+// A drive letter of this session onto the folder, as subst makes one, or 0.
+wchar_t MapDrive(const std::wstring& folder) {
+  const DWORD used = GetLogicalDrives();
+  for (wchar_t letter = L'Z'; letter > L'E'; --letter) {
+    const wchar_t drive[] = {letter, L':', 0};
+    wchar_t device[MAX_PATH];
+    if (!(used & (1u << (letter - L'A'))) && !QueryDosDeviceW(drive, device, MAX_PATH))
+      return DefineDosDeviceW(0, drive, folder.c_str()) ? letter : 0;
+  }
+  return 0;
+}
+
 CASE("entry.opening") {
   // The reporting entry points: a second call while the viewer starts
-  // opens nothing, here or in another process, after its launcher exited.
-  // The viewer shows its window only once the case lets it.
+  // opens nothing, here or in another process, after its launcher exited,
+  // however the document's folder is spelled. The viewer shows its window
+  // only once the case lets it.
   if (!NeedAnsiRoot() || !NeedAssociation()) return;
   Entries e;
   const std::wstring name = WideName();
@@ -130,6 +159,20 @@ CASE("entry.opening") {
   CHECK_EQ(e.startExW(folder.c_str(), name.c_str(), 0), HVQ_OPENED);
   CHECK_EQ(e.startExA(AtA("opening").c_str(), "deck", 4), HVQ_E_INVALID_FLAGS);
   CHECK_EQ(e.startExW(folder.c_str(), name.c_str(), HVQ_NO_MESSAGE), HVQ_OPENING);
+  for (const std::wstring& spelling : Spellings(folder))
+    if (!CHECK_EQ(e.startExW(spelling.c_str(), name.c_str(), HVQ_NO_MESSAGE), HVQ_OPENING))
+      Note("spelled " + Utf8(spelling));
+  if (g_run.wine) {
+    Note(
+        "not checked here: another drive letter (Wine's file calls do not follow "
+        "DefineDosDevice)");
+  } else if (const wchar_t letter = MapDrive(folder)) {
+    const wchar_t drive[] = {letter, L':', 0};
+    CHECK_EQ(e.startExW(drive, name.c_str(), HVQ_NO_MESSAGE), HVQ_OPENING);
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, drive, folder.c_str());
+  } else {
+    Note("not checked here: another drive letter, none could be defined");
+  }
   SetEvent(show);
   CHECK(WaitFor(30000, [&] { return e.checkW(name.c_str()) == 1; }));
   CHECK_EQ(e.startExW(folder.c_str(), name.c_str(), 0), HVQ_ALREADY_OPEN);

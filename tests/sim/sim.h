@@ -78,6 +78,12 @@ void SetHost(int nHost);
 void EndHost(int nHost);
 int RecordHolds(bool bPrograms);  // by the hosts, or by the programs started
 void FailRecords(bool fail);
+// Every record's name is one: records of different documents collide.
+void CollideRecords(bool collide);
+// A file's identity, as its volume and ID; an ID of 0 is none. Every entry
+// made has one of its own on volume 1; two paths given one are one file
+// (another drive onto the same folder, a hard link).
+void SetFileId(const std::string& path, uint64_t volume, uint64_t id);
 // The clock, which Reset moves a day on; the thread's last error; the
 // windows activated, in order.
 void Advance(uint32_t nMs);

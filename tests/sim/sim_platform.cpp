@@ -1,5 +1,6 @@
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
@@ -19,6 +20,7 @@ struct Window {
 struct Entry {
   bool folder;
   std::string contents;
+  uint64_t volume = 1, id = 0;  // id 0: none; every entry made gets one
 };
 
 struct Record {
@@ -57,7 +59,8 @@ struct State {
   std::map<std::u16string, Record> records;
   std::vector<RecordHandle> recordHandles;
   int host = -1;
-  bool failRecords = false;
+  bool failRecords = false, collideRecords = false;
+  uint64_t ids = 0;
 };
 
 thread_local unsigned t_lastError = 0;
@@ -140,7 +143,7 @@ void Reset() {
   s.records.clear();
   for (RecordHandle& h : s.recordHandles) h.open = false;  // never given out again
   s.host = -1;
-  s.failRecords = false;
+  s.failRecords = s.collideRecords = false;
 }
 
 // Lets go of one hold; the record goes with the last.
@@ -168,6 +171,13 @@ int RecordHolds(bool bPrograms) {
   return n;
 }
 void FailRecords(bool fail) { S().failRecords = fail; }
+void CollideRecords(bool collide) { S().collideRecords = collide; }
+
+void SetFileId(const std::string& path, uint64_t volume, uint64_t id) {
+  Entry& e = S().entries.at(Normalise(path));
+  e.volume = volume;
+  e.id = id;
+}
 void StartNoProcess(bool no) { S().noProcess = no; }
 void DeclineElevation(bool no) { S().declined = no; }
 void EmptyDrive(const std::string& drive) { S().emptyDrives.insert(Normalise(drive)); }
@@ -223,13 +233,13 @@ void AddFolder(const std::string& path) {
   const std::string key = Normalise(path);
   if (key.empty() || IsDrive(key)) return;
   AddFolder(Parent(key));
-  S().entries[key] = Entry{true, ""};
+  S().entries[key] = Entry{true, "", 1, ++S().ids};
 }
 
 void AddFile(const std::string& path, const std::string& contents) {
   const std::string key = Normalise(path);
   AddFolder(Parent(key));
-  S().entries[key] = Entry{false, contents};
+  S().entries[key] = Entry{false, contents, 1, ++S().ids};
 }
 
 bool IsFolder(const std::string& path) {
@@ -296,6 +306,7 @@ int PlatformAnsiToWide(const char* pch, int nLength, WideChar* pwch, int nRoom) 
 PlatformRecord PlatformOpenRecord(const WideChar* pszName, size_t cb, bool bCreate,
                                   void** ppView) noexcept {
   *ppView = nullptr;
+  if (S().collideRecords) pszName = u"every name";
   auto it = S().records.find(pszName);
   if (S().failRecords || (it == S().records.end() && !bCreate)) return nullptr;
   if (it == S().records.end()) it = S().records.emplace(pszName, sim::Record{}).first;
@@ -318,6 +329,23 @@ bool PlatformGiveRecord(PlatformRecord hRecord, PlatformProcess hProcess) noexce
 // A handle its process's end has already let go of is left as it is.
 void PlatformCloseRecord(PlatformRecord hRecord, void*) noexcept {
   sim::Drop(S().recordHandles.at(reinterpret_cast<size_t>(hRecord) - 1));
+}
+
+bool PlatformFileIdentity(const char* pszPath, PlatformFileId& id) noexcept {
+  const sim::Entry* e = sim::Usable(pszPath) ? sim::Find(pszPath) : nullptr;
+  if (!e || !e->id) return false;
+  id = PlatformFileId{e->volume, {}};
+  memcpy(id.abId, &e->id, sizeof e->id);
+  return true;
+}
+
+bool PlatformFileIdentity(const WideChar* pszPath, PlatformFileId& id) noexcept {
+  return PlatformFileIdentity(sim::Utf8(pszPath).c_str(), id);
+}
+
+void PlatformUpperCase(WideChar* pwch, int nLength) noexcept {
+  for (int i = 0; i < nLength; ++i)
+    if (pwch[i] >= 'a' && pwch[i] <= 'z') pwch[i] = WideChar(pwch[i] - 'a' + 'A');
 }
 
 bool PlatformIsLeadByte(unsigned char ch) noexcept {
@@ -394,11 +422,11 @@ bool PlatformCreateDirectory(const char* pszPath) noexcept {
   const std::string key = sim::Normalise(pszPath);
   if (key == S().race) {
     S().race.clear();
-    S().entries[key] = sim::Entry{true, ""};
+    S().entries[key] = sim::Entry{true, "", 1, ++S().ids};
   }
   if (S().entries.count(key) || sim::IsDrive(key) || !sim::FolderExists(sim::Parent(key)))
     return false;
-  S().entries[key] = sim::Entry{true, ""};
+  S().entries[key] = sim::Entry{true, "", 1, ++S().ids};
   ++S().writes;
   return true;
 }
@@ -411,7 +439,7 @@ bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept {
   if (!source || source->folder || S().entries.count(target) ||
       !sim::FolderExists(sim::Parent(target)))
     return false;
-  S().entries[target] = sim::Entry{false, source->contents};
+  S().entries[target] = sim::Entry{false, source->contents, 1, ++S().ids};
   ++S().writes;
   return true;
 }

@@ -121,17 +121,49 @@ TEST_F(LaunchTest, LaunchesStartingAreSeenByEveryProcess) {
   EXPECT_EQ(sim::ShellRequests().size(), 3u);
 }
 
-// A record that holds another text, one that cannot be read, or none to be
+// A launch record names the document, not its spelling: another drive
+// onto it and another case of its name are one record. Two documents are
+// two, even where their records' names collide; a document without an ID
+// is known by its exact text, and such a record never matches a file's.
+TEST_F(LaunchTest, ALaunchRecordNamesTheDocumentNotItsSpelling) {
+  sim::AddDrive("s:");
+  for (const char* path : {"C:\\work\\bridge\\deck.hvq", "s:\\bridge\\deck.hvq"}) {
+    sim::AddFile(path, "doc");
+    sim::SetFileId(path, 7, 42);
+  }
+  sim::AddFile("C:\\work\\other\\deck.hvq", "doc");
+  sim::AddFile("C:\\work\\plain\\deck.hvq", "doc");
+  sim::SetFileId("C:\\work\\plain\\deck.hvq", 7, 0);
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", 0), HVQ_OPENED);
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\plain", "deck", 0), HVQ_OPENED);
+  sim::SetHost(1);
+  EXPECT_EQ(HvqStartVRAN3DExW(u"S:\\BRIDGE", u"DECK", 0), HVQ_OPENING);
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\plain", "deck", 0), HVQ_OPENING);
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\Plain", "deck", 0), HVQ_OPENED);
+
+  sim::Advance(20000);
+  sim::CollideRecords(true);
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", 0), HVQ_OPENED);
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\other", "deck", 0), HVQ_OPENED);
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\plain", "deck", 0), HVQ_OPENED);
+  EXPECT_EQ(HvqStartVRAN3DExA("s:\\bridge", "deck", 0), HVQ_OPENING);
+  EXPECT_EQ(sim::ShellRequests().size(), 6u);
+}
+
+// A record that holds another key, one that cannot be read, or none to be
 // had never blocks a launch.
 TEST_F(LaunchTest, ForeignOrMissingRecordsNeverBlock) {
   sim::AddFile("C:\\work\\bridge\\deck.hvq", "doc");
-  const std::u16string text = u"C:\\work\\bridge\\deck.hvq";
+  LaunchKey key;
+  ASSERT_TRUE(MakeLaunchKey(CString("C:\\work\\bridge\\deck.hvq"), key));
   WideChar szName[c_nLaunchNameLength + 1];
-  LaunchRecordName(text.data(), int(text.size()), szName);
+  LaunchRecordName(key, szName);
   void* pView = nullptr;
   ASSERT_NE(PlatformOpenRecord(szName, sizeof(SharedLaunch), true, &pView), nullptr);
   for (const uint32_t nLength : {3u, 0xFFFFFFFFu}) {
-    *static_cast<SharedLaunch*>(pView) = {PlatformTickCount() | 1, nLength, u"xyz"};
+    SharedLaunch foreign = {PlatformTickCount() | 1, key};
+    foreign.key.nLength = nLength;
+    *static_cast<SharedLaunch*>(pView) = foreign;
     EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", 0), HVQ_OPENED);
   }
   sim::FailRecords(true);
