@@ -105,12 +105,12 @@ void AgainstTheFloor(const e2e::Hvq& hvq) {
   bench::Row("Narrow detection, 1000 windows of 48-byte titles, no match", "CheckPrjOpened",
              "the floor",
              bench::Compare(
-                 101, [&] { opened = hvq.CheckPrjOpened("bench"); }, floor),
+                 1001, [&] { opened = hvq.CheckPrjOpened("bench"); }, floor),
              "<= 1.10");
   bench::Row("Wide detection, 1000 windows of 48-byte titles, no match", "HvqCheckPrjOpenedW",
              "the floor",
              bench::Compare(
-                 101, [&] { opened = checkW(L"bench"); }, floor),
+                 1001, [&] { opened = checkW(L"bench"); }, floor),
              "<= 1.05");
   for (HWND w : windows) DestroyWindow(w);
 }
@@ -145,6 +145,7 @@ int main(int argc, char** argv) {
   e2e::Hvq hvq = e2e::LoadHvq();
   if (!hvq.module) return 1;
   AgainstTheFloor(hvq);
+  if (argc > 1 && strcmp(argv[1], "floor") == 0) return 0;  // those rows alone
   for (bool other : {false, true}) {
     Scenario(hvq, 1000, 48, true, other, 21);
     Scenario(hvq, 1000, 48, false, other, 21);

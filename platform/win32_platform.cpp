@@ -72,21 +72,25 @@ static bool ReadTitle(HWND hwnd, CStringW& strRoom) noexcept {
 }
 
 // The caption as GetWindowTextA would have given it, in the ANSI code page.
+// Every ANSI code page writes ASCII as itself, so a title of ASCII alone,
+// as most are, is narrowed unit by unit; any other goes through one
+// conversion, into room enough for any code page: at most three bytes a
+// unit (UTF-8 as the ANSI code page). The room stays for the next title.
 bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<char>& title) noexcept {
   if (!ReadTitle(reinterpret_cast<HWND>(hWnd), title.strRoom)) return false;
   const WCHAR* pwch = title.strRoom;
   const int nRead = title.strRoom.GetLength();
-  if (nRead == 0) {
-    title.strText = "";
-    return true;
-  }
-  // One conversion into room enough for any code page: at most three bytes
-  // a unit (UTF-8 as the ANSI code page). The room stays for the next title.
   if (nRead > 0x0FFFFFFF) return false;
-  const int nBytes = nRead * 3;
-  char* pch = title.strText.GetBuffer(nBytes);
+  char* pch = title.strText.GetBuffer(nRead * 3);
   if (!pch) return false;
-  const int nDone = WideCharToMultiByte(CP_ACP, 0, pwch, nRead, pch, nBytes, nullptr, nullptr);
+  int i = 0;
+  while (i < nRead && pwch[i] < 0x80) {
+    pch[i] = char(pwch[i]);
+    ++i;
+  }
+  const int nDone =
+      i == nRead ? nRead
+                 : WideCharToMultiByte(CP_ACP, 0, pwch, nRead, pch, nRead * 3, nullptr, nullptr);
   title.strText.ReleaseBuffer(nDone > 0 ? nDone : 0);
   return true;
 }

@@ -140,12 +140,16 @@ class ChildProcess {
   PROCESS_INFORMATION m_pi = {};
 };
 
-#ifndef _WIN64
+// A narrow launch: on x86 the original StartVRAN3D, elsewhere the C entry.
 inline void Start(const Hvq& hvq, const std::string& folder, const std::string& name) {
+#ifdef _WIN64
+  reinterpret_cast<HvqStartVRAN3DAProc>(reinterpret_cast<void*>(
+      GetProcAddress(hvq.module, "HvqStartVRAN3DA")))(folder.c_str(), name.c_str());
+#else
   HostString f(folder, -1), n(name, -1);
   hvq.StartVRAN3D(f.Arg(), n.Arg());
-}
 #endif
+}
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
