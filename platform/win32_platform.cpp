@@ -83,7 +83,14 @@ bool PlatformGetWindowText(PlatformWindow hWnd, PlatformTitle<char>& title) noex
   if (nRead > 0x0FFFFFFF) return false;
   char* pch = title.strText.GetBuffer(nRead * 3);
   if (!pch) return false;
-  int i = 0;
+  int i = 0;  // four units a word while they are ASCII, then one at a time
+  for (uint64_t w; i + 4 <= nRead; i += 4) {
+    memcpy(&w, pwch + i, sizeof w);
+    if (w & 0xFF80FF80FF80FF80u) break;
+    const uint32_t n = uint32_t((w & 0xFF) | (w >> 8 & 0xFF00) | (w >> 16 & 0xFF0000) |
+                                (w >> 24 & 0xFF000000));  // little-endian
+    memcpy(pch + i, &n, sizeof n);
+  }
   while (i < nRead && pwch[i] < 0x80) {
     pch[i] = char(pwch[i]);
     ++i;
