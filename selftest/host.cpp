@@ -100,10 +100,13 @@ std::wstring LongPath(const std::wstring& path) {
   return LongPath(path.substr(0, slash)) + path.substr(slash);
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-  const std::wstring x = LongPath(a), y = LongPath(b);
-  return CompareStringOrdinal(x.c_str(), int(x.size()), y.c_str(), int(y.size()), TRUE) ==
+bool SameText(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
          CSTR_EQUAL;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return SameText(LongPath(a), LongPath(b));
 }
 
 std::string Unique(const char* stem) {

@@ -258,11 +258,6 @@ std::wstring NoteText(const State& s) {
   return text;
 }
 
-bool SameText(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
-
 // Reads a note and checks every line before any is acted on: only what a
 // run of this user changes may stand in it. Else the line that is not.
 bool ReadNote(const std::wstring& text, State& s, std::wstring& refused) {
@@ -285,7 +280,7 @@ bool ReadNote(const std::wstring& text, State& s, std::wstring& refused) {
     bool ok = l.fields.size() == want;
     if (ok && l.kind == L"root") {
       s.root = l.fields[0];
-      ok = SameText(LongPath(s.root), RootPath());
+      ok = SamePath(s.root, RootPath());
     } else if (ok && l.kind == L"hive") {
       s.hive = l.fields[0] == L"HKLM" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
       ok = l.fields[0] == L"HKCU" || (l.fields[0] == L"HKLM" && g_run.wine);

@@ -120,9 +120,11 @@ void Start(const std::string& folder, const std::string& name);
 // Paths under the run's folder, wide and narrow.
 std::wstring At(const std::wstring& relative);
 std::string AtA(const std::string& relative);
-// A path in its long form, as far as it exists (an 8.3 name is not), and
-// whether two paths name one entry so, without regard to case.
+// A path in its long form, as far as it exists (an 8.3 name is not);
+// whether two texts are the same without regard to case, as file and
+// registry names are compared, and two paths so in their long forms.
 std::wstring LongPath(const std::wstring& path);
+bool SameText(const std::wstring& a, const std::wstring& b);
 bool SamePath(const std::wstring& a, const std::wstring& b);
 
 // A unique word for this run, so that no other window on the desktop can
