@@ -62,10 +62,10 @@ struct AsciiText {
 };
 
 // The search behind CString::Find, over any text: the first offset of pText
-// where pSub occurs and a character starts, or -1. It looks for the first
-// unit directly while candidates are few, and goes over to two-way
-// matching, linear in the worst case, once they have cost nQuickWork more
-// than the text they covered (0: at once).
+// where pSub occurs and a character starts, or -1. It looks for the places
+// where the first and last units stand while candidates are few, and goes
+// over to two-way matching, linear in the worst case, once they have cost
+// nQuickWork more than the text they covered (0: at once).
 template <typename TChar>
 int FindOnCharacterStart(const TChar* pText, size_t nText, const TChar* pSub, size_t nSub,
                          size_t nQuickWork) noexcept;

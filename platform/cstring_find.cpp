@@ -2,16 +2,17 @@
 // of UTF-16 for wide text. One search serves both; only the rule for where
 // a character starts differs.
 //
-// Candidates come first from a scan for the pattern's first unit, which is
-// the fastest way through text where that unit is rare, as in most window
-// titles. Where candidates are frequent, or long partial matches make them
-// costly, the search goes on with two-way matching (Crochemore and Perrin,
-// "Two-way string-matching", J. ACM 38(3), 1991): it splits the pattern at
-// a critical factorisation, compares the right part forwards and then the
+// Candidates come first from a scan for the places where the pattern's
+// first and last units both stand, a machine word of text at a time: in
+// most window titles, and in most text, there are few or none. Where
+// candidates are frequent and long partial matches make them costly, the
+// search goes on with two-way matching (Crochemore and Perrin, "Two-way
+// string-matching", J. ACM 38(3), 1991): it splits the pattern at a
+// critical factorisation, compares the right part forwards and then the
 // left part backwards, and, for a periodic pattern, remembers how much of
-// the window is already known to match, so that no text byte is compared
+// the window is already known to match, so that no text unit is compared
 // more than a bounded number of times. A shift table on the window's last
-// two units lets it skip ahead in ordinary text.
+// unit lets it skip ahead over text the pattern cannot match.
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -34,28 +35,40 @@ struct UnitOf<char> {
   typedef unsigned char type;
 };
 
-const Byte* FindUnit(const Byte* p, Byte u, size_t n) noexcept {
-  return static_cast<const Byte*>(memchr(p, u, n));
-}
-
-// 16-bit units, four at a time: a unit equal to u becomes zero in x ^ u,
-// and the first zero unit of a word is found with the usual bit trick.
+// The first i in [i, iLast] where y[i] is a and y[i + d] is b, or
+// iLast + 1; y[iLast + d] is the last unit read. A word of text at a time
+// (the native one: four bytes on x86), each of its units compared in
+// place: a unit equal to a becomes zero in w ^ a, and the lanes where both
+// are zero are found without carries from one lane to the next.
 template <typename TUnit>
-const TUnit* FindUnit(const TUnit* p, TUnit u, size_t n) noexcept {
-  static_assert(sizeof(TUnit) == 2, "16-bit units");
-  const uint64_t ones = 0x0001000100010001u, highs = 0x8000800080008000u;
-  const uint64_t pattern = ones * u;
-  const TUnit* const pEnd = p + n;
-  for (; pEnd - p >= 4; p += 4) {
-    uint64_t w;
-    memcpy(&w, p, 8);
-    w ^= pattern;
-    const uint64_t zeros = (w - ones) & ~w & highs;
-    if (zeros) return p + __builtin_ctzll(zeros) / 16;  // little-endian
+size_t NextCandidate(const TUnit* y, size_t i, size_t iLast, size_t d, TUnit a, TUnit b) noexcept {
+  typedef uintptr_t Word;
+  const size_t nLanes = sizeof(Word) / sizeof(TUnit);
+  const Word ones = Word(-1) / ((Word(1) << (8 * sizeof(TUnit))) - 1);  // 0x0101..., 0x00010001...
+  const Word highs = ones << (8 * sizeof(TUnit) - 1);
+  const Word lows = ~highs;
+  const Word wa = ones * a, wb = ones * b;
+  const auto Zeros = [&](size_t k) {
+    Word w1, w2;
+    memcpy(&w1, y + k, sizeof w1);
+    memcpy(&w2, y + k + d, sizeof w2);
+    const Word z = (w1 ^ wa) | (w2 ^ wb);
+    return ~(((z & lows) + lows) | z) & highs;
+  };
+  const auto Lane = [](Word zeros) {  // little-endian
+    return size_t(__builtin_ctzll(zeros)) / (8 * sizeof(TUnit));
+  };
+  for (; i + 2 * nLanes <= iLast + 1; i += 2 * nLanes) {
+    const Word z1 = Zeros(i), z2 = Zeros(i + nLanes);
+    if (z1 | z2) return z1 ? i + Lane(z1) : i + nLanes + Lane(z2);
   }
-  for (; p != pEnd; ++p)
-    if (*p == u) return p;
-  return nullptr;
+  if (i + nLanes <= iLast + 1) {
+    if (const Word z = Zeros(i)) return i + Lane(z);
+    i += nLanes;
+  }
+  for (; i <= iLast; ++i)
+    if (y[i] == a && y[i + d] == b) break;
+  return i;
 }
 
 // Tells whether a hit starts a character. Walking back from it over bytes
@@ -100,7 +113,7 @@ class CharacterStarts {
   const TUnit* m_pText;
 };
 
-// The maximal suffix of x[0, m) under the byte order, or under the
+// The maximal suffix of x[0, m) under the unit order, or under the
 // reverse order: where it starts, and its period.
 template <typename TUnit>
 size_t MaximalSuffix(const TUnit* x, size_t m, bool bReverse, size_t* pPeriod) noexcept {
@@ -130,16 +143,12 @@ size_t MaximalSuffix(const TUnit* x, size_t m, bool bReverse, size_t* pPeriod) n
   return iBefore + 1;
 }
 
-template <typename TUnit>
-inline size_t PairHash(const TUnit* p) noexcept {
-  return (size_t(p[0]) * 37 + p[1]) & 0xFF;
-}
-
 // The first i in [i, iEnd) where a[i] and b[i] differ, or iEnd; eight
 // bytes at a time.
 template <typename TUnit>
 size_t Mismatch(const TUnit* a, const TUnit* b, size_t i, size_t iEnd) noexcept {
   const size_t nStep = 8 / sizeof(TUnit);
+  if (i < iEnd && a[i] != b[i]) return i;
   for (; i + nStep <= iEnd; i += nStep) {
     uint64_t wa, wb;
     memcpy(&wa, a + i, 8);
@@ -150,68 +159,48 @@ size_t Mismatch(const TUnit* a, const TUnit* b, size_t i, size_t iEnd) noexcept 
   return i;
 }
 
-// A critical factorisation of x[0, m): the later of the two maximal
-// suffixes, the period of the right part, and whether the whole pattern
-// has that period; if not, the shift after a match of the right part.
+// Two-way matching of x[0, m) in y[0, n) from offset j on (m >= 2, m <= n).
 template <typename TUnit>
-void Factorise(const TUnit* x, size_t m, size_t* piSplit, size_t* pnPeriod,
-               bool* pbPeriodic) noexcept {
+int TwoWay(const TUnit* y, size_t n, const TUnit* x, size_t m, size_t j,
+           CharacterStarts<TUnit>& starts) noexcept {
+  // A critical factorisation: the later of the two maximal suffixes starts
+  // the right part, at iSplit. When the whole pattern has the right part's
+  // period, a match of the right part moves the window by that period and
+  // the part that then overlaps is known; otherwise by more than either
+  // part's length.
   size_t nPeriod1, nPeriod2;
   const size_t iSplit1 = MaximalSuffix(x, m, false, &nPeriod1);
   const size_t iSplit2 = MaximalSuffix(x, m, true, &nPeriod2);
   const size_t iSplit = iSplit1 > iSplit2 ? iSplit1 : iSplit2;
   size_t nPeriod = iSplit1 > iSplit2 ? nPeriod1 : nPeriod2;
-  *pbPeriodic = memcmp(x, x + nPeriod, iSplit * sizeof(TUnit)) == 0;
-  if (!*pbPeriodic) nPeriod = (iSplit > m - iSplit ? iSplit : m - iSplit) + 1;
-  *piSplit = iSplit;
-  *pnPeriod = nPeriod;
-}
+  const bool bPeriodic = memcmp(x, x + nPeriod, iSplit * sizeof(TUnit)) == 0;
+  if (!bPeriodic) nPeriod = (iSplit > m - iSplit ? iSplit : m - iSplit) + 1;
 
-// Two-way matching of x[0, m) in y[0, n) from offset j on (m >= 2, m <= n).
-template <typename TUnit>
-int TwoWay(const TUnit* y, size_t n, const TUnit* x, size_t m, size_t j,
-           CharacterStarts<TUnit>& starts) noexcept {
-  // How far the window may move, by its last two bytes: to the last place
-  // in the pattern where a pair of that hash ends; 0 for the pattern's own
-  // last pair (or one that shares its hash). The skip loop makes constant
-  // steps over pairs the pattern lacks, so its next read never waits for
-  // the last one.
-  const Byte nMax = m - 1 < 255 ? Byte(m - 1) : 255;
+  // How far the window may move by its last unit (by its low byte, for
+  // wide text): to the last place in the pattern where such a unit stands.
+  // Only while nothing of the window is known, so that no text is compared
+  // twice.
   Byte shift[256];
-  memset(shift, nMax, sizeof shift);
-  for (size_t i = 0; i + 1 < m; ++i)
-    shift[PairHash(x + i)] = m - 2 - i < 255 ? Byte(m - 2 - i) : 255;
+  memset(shift, m < 255 ? Byte(m) : 255, sizeof shift);
+  for (size_t i = 0; i < m; ++i) shift[x[i] & 0xFF] = m - 1 - i < 255 ? Byte(m - 1 - i) : 255;
 
   const size_t nLast = n - m;
-  size_t nMemory = 0;  // bytes at the window's start known to match
-  int nShortLeaps = 0;
-  // The critical factorisation, found when the first window needs it: the
-  // right part starts at iSplit.
-  size_t iSplit = SIZE_MAX, nPeriod = 0;
-  bool bPeriodic = false;
+  size_t nMemory = 0;  // units at the window's start known to match
   while (j <= nLast) {
-    const size_t nShift = shift[PairHash(y + j + m - 2)];
-    if (nShift > 0) {
-      nMemory = 0;
-      // Over a last byte that is not the pattern's, go straight to the next
-      // place where the pattern's last byte stands, as long as that gains
-      // more than a step most of the time.
-      if (nShortLeaps < 8 && y[j + m - 1] != x[m - 1]) {
-        const TUnit* pLast = FindUnit(y + j + m, x[m - 1], n - (j + m));
-        if (!pLast) return -1;
-        const size_t jNext = size_t(pLast - y) - (m - 1);
-        if (jNext - j < nMax + 32u) ++nShortLeaps;
-        j = jNext;
-      } else if (nShift == nMax) {
-        do j += nMax;
-        while (j <= nLast && shift[PairHash(y + j + m - 2)] == nMax);
-      } else {
+    // Where nothing is known, the right part is compared from its start:
+    // kept apart, so that where the window moves next never waits on the
+    // shift table's answer.
+    size_t i;
+    if (nMemory == 0) {
+      const size_t nShift = shift[y[j + m - 1] & 0xFF];
+      if (nShift > 0) {
         j += nShift;
+        continue;
       }
-      continue;
+      i = Mismatch(x, y + j, iSplit, m);
+    } else {
+      i = Mismatch(x, y + j, iSplit > nMemory ? iSplit : nMemory, m);
     }
-    if (iSplit == SIZE_MAX) Factorise(x, m, &iSplit, &nPeriod, &bPeriodic);
-    size_t i = Mismatch(x, y + j, iSplit > nMemory ? iSplit : nMemory, m);
     if (i < m) {
       j += i - iSplit + 1;
       nMemory = 0;
@@ -238,23 +227,19 @@ int FindOnCharacterStart(const TChar* pText, size_t nText, const TChar* pSub, si
   const Unit* const x = reinterpret_cast<const Unit*>(pSub);
   CharacterStarts<Unit> starts(y);
 
-  // Each candidate costs a scan call, counted as 16 units, and the units
-  // compared; once that is more than the units passed, the pattern's first
-  // unit is too common here. A pattern of one unit never needs more.
+  // Each candidate costs the scan's restart, counted as 16 units, and the
+  // units compared; once that is more than the units passed, candidates are
+  // too common here. A pattern of one unit never needs more.
   const size_t nLast = nText - nSub;  // the last possible start
-  size_t iFrom = 0;
   size_t nWork = 0;
-  while (iFrom <= nLast) {
-    if (nSub > 1 && nWork > nQuickWork + iFrom) return TwoWay(y, nText, x, nSub, iFrom, starts);
-    const Unit* pHit = FindUnit(y + iFrom, x[0], nLast - iFrom + 1);
-    if (!pHit) return -1;
-    const size_t iHit = size_t(pHit - y);
-    iFrom = iHit + 1;
-    const size_t k = Mismatch(x, y + iHit, 1, nSub);
+  for (size_t i = 0;; ++i) {
+    i = NextCandidate(y, i, nLast, nSub - 1, x[0], x[nSub - 1]);
+    if (i > nLast) return -1;
+    if (nSub > 1 && nWork > nQuickWork + i) return TwoWay(y, nText, x, nSub, i, starts);
+    const size_t k = Mismatch(x, y + i, 1, nSub);
     nWork += 16 + k;
-    if (k == nSub && starts.At(iHit)) return int(iHit);
+    if (k == nSub && starts.At(i)) return int(i);
   }
-  return -1;
 }
 
 template int FindOnCharacterStart(const char*, size_t, const char*, size_t, size_t) noexcept;
