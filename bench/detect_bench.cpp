@@ -3,14 +3,25 @@
 // fixed buffer, converted to the ANSI code page) and searches it, in the
 // same process over the same windows. 1,000 windows with short titles and
 // 100 with 64 KiB titles, owned by this process or by another one; the
-// match in the last window enumerated, or no match at all.
+// match in the last window enumerated, or no match at all. A program of
+// the self-test's kit: its rows are the notes of its cases.
+#include <memory>
 #include <string_view>
-#include <vector>
 
-#include "../tests/e2e/e2e.h"
 #include "bench.h"
+#include "selftest.h"
+
+using namespace selftest;
 
 namespace {
+
+// The first export, found once: the kit's CheckPrjOpened finds it at each
+// call.
+int Search(const char* name) {
+  static const auto s_check =
+      Export<HvqCheckPrjOpenedProc>(HVQ_CHECKPRJOPENED_NAME, HVQ_CHECKPRJOPENED_ORDINAL);
+  return s_check(name);
+}
 
 struct BareSearch {
   std::string_view needle;
@@ -34,58 +45,62 @@ BOOL CALLBACK BareProc(HWND hwnd, LPARAM lParam) {
   return TRUE;
 }
 
-std::string Title(size_t length, int i, const std::string& tail) {
-  std::string t = "Viewer " + std::to_string(i) + " - C:\\work\\";
-  while (t.size() + tail.size() < length) t += char('a' + (t.size() * 7 + i) % 26);
-  return t + tail;
-}
-
-// Makes count windows of this process; when match is set, the one that is
-// enumerated last shows the project "bench".
-std::vector<HWND> MakeWindows(int count, size_t titleLength, bool match) {
-  std::vector<HWND> windows;
-  for (int i = 0; i < count; ++i)
-    windows.push_back(e2e::MakeWindow(Title(titleLength, i, "other.hvq"), false));
+// The window of the process that is enumerated last.
+HWND LastOf(DWORD process) {
   struct Last {
-    const std::vector<HWND>* mine;
+    DWORD process;
     HWND last;
     static BOOL CALLBACK Proc(HWND hwnd, LPARAM lParam) {
       Last* l = reinterpret_cast<Last*>(lParam);
-      for (HWND w : *l->mine)
-        if (w == hwnd) l->last = hwnd;
+      DWORD owner = 0;
+      GetWindowThreadProcessId(hwnd, &owner);
+      if (owner == l->process) l->last = hwnd;
       return TRUE;
     }
-  } last{&windows, nullptr};
+  } last{process, nullptr};
   EnumWindows(Last::Proc, reinterpret_cast<LPARAM>(&last));
-  if (match) SetWindowTextA(last.last, Title(titleLength, 0, "bench.hvq").c_str());
-  return windows;
+  return last.last;
 }
 
-void Scenario(const e2e::Hvq& hvq, int count, size_t titleLength, bool match, bool other,
-              int reps) {
-  std::vector<HWND> windows;
-  std::unique_ptr<e2e::ChildProcess> child;
-  if (other)
-    child = std::make_unique<e2e::ChildProcess>(
-        std::to_string(count) + " " + std::to_string(titleLength) + " " + (match ? "1" : "0"));
-  else
-    windows = MakeWindows(count, titleLength, match);
+// count windows of this process or another one, "other.hvq" at the end
+// of their titles; when match is set, the one enumerated last shows the
+// project "bench".
+struct Windows {
+  std::vector<HWND> mine;
+  std::unique_ptr<ChildProcess> child;
+  Windows(int count, size_t length, bool match, bool other) {
+    DWORD process = GetCurrentProcessId();
+    if (other) {
+      child = std::make_unique<ChildProcess>("other.hvq", count, length);
+      process = child->Id();
+    } else {
+      for (int i = 0; i < count; ++i)
+        mine.push_back(MakeWindow(PaddedTitle(length, i, "other.hvq"), false));
+    }
+    if (match) CHECK(SetWindowTextA(LastOf(process), PaddedTitle(length, 0, "bench.hvq").c_str()));
+  }
+  ~Windows() {
+    for (HWND w : mine) DestroyWindow(w);
+  }
+};
 
-  volatile int opened = 0;
+void Scenario(int count, size_t length, bool match, bool other, int reps) {
+  const Windows windows(count, length, match, other);
+  int opened = 0;
   BareSearch bare{"bench.hvq", false};
   const bench::Pair p = bench::Compare(
-      reps, [&] { opened = hvq.CheckPrjOpened("bench"); },
+      reps, [&] { opened = Search("bench"); },
       [&] {
         bare.found = false;
         EnumWindows(BareProc, reinterpret_cast<LPARAM>(&bare));
       });
-  if ((opened == 1) != match || bare.found != match) printf("| (wrong answer) |\n");
-  char what[160];
-  snprintf(what, sizeof what, "CheckPrjOpened, %d windows of %zu-byte titles of %s, %s", count,
-           titleLength, other ? "another process" : "this process",
-           match ? "match in the last enumerated" : "no match");
-  bench::Row(what, "CheckPrjOpened", "bare loop", p, titleLength > 1000 ? "<= 1.25" : "<= 1.10");
-  for (HWND w : windows) DestroyWindow(w);
+  CHECK_EQ(opened, int(match));
+  CHECK_EQ(int(bare.found), int(match));
+  Note(bench::Row("CheckPrjOpened, " + std::to_string(count) + " windows of " +
+                      std::to_string(length) + "-byte titles of " +
+                      (other ? "another process" : "this process") + ", " +
+                      (match ? "match in the last enumerated" : "no match"),
+                  "CheckPrjOpened", "bare loop", p, length > 1000 ? "<= 1.25" : "<= 1.10"));
 }
 
 // Narrow and wide detection against the floor: one InternalGetWindowText
@@ -96,62 +111,50 @@ BOOL CALLBACK FloorProc(HWND hwnd, LPARAM) {
   return TRUE;
 }
 
-void AgainstTheFloor(const e2e::Hvq& hvq) {
-  const std::vector<HWND> windows = MakeWindows(1000, 48, false);
-  const auto checkW = e2e::Export<HvqCheckPrjOpenedWProc>(hvq.module, "HvqCheckPrjOpenedW",
-                                                          HVQ_CHECKPRJOPENEDW_ORDINAL);
-  volatile int opened = 0;
+CASE("bench.floor", 900) {
+  const Windows windows(1000, 48, false, false);
+  const auto checkW =
+      Export<HvqCheckPrjOpenedWProc>("HvqCheckPrjOpenedW", HVQ_CHECKPRJOPENEDW_ORDINAL);
+  int opened = 0;
   const auto floor = [] { EnumWindows(FloorProc, 0); };
-  bench::Row("Narrow detection, 1000 windows of 48-byte titles, no match", "CheckPrjOpened",
-             "the floor",
-             bench::Compare(
-                 1001, [&] { opened = hvq.CheckPrjOpened("bench"); }, floor),
-             "<= 1.10");
-  bench::Row("Wide detection, 1000 windows of 48-byte titles, no match", "HvqCheckPrjOpenedW",
-             "the floor",
-             bench::Compare(
-                 1001, [&] { opened = checkW(L"bench"); }, floor),
-             "<= 1.05");
-  for (HWND w : windows) DestroyWindow(w);
+  Note(bench::Row("Narrow detection, 1000 windows of 48-byte titles, no match", "CheckPrjOpened",
+                  "the floor",
+                  bench::Compare(
+                      1001, [&] { opened += Search("bench"); }, floor),
+                  "<= 1.10"));
+  Note(bench::Row("Wide detection, 1000 windows of 48-byte titles, no match", "HvqCheckPrjOpenedW",
+                  "the floor",
+                  bench::Compare(
+                      1001, [&] { opened += checkW(L"bench"); }, floor),
+                  "<= 1.05"));
+  CHECK_EQ(opened, 0);
+}
+
+CASE("bench.windows", 900) {
+  for (bool other : {false, true}) {
+    Scenario(1000, 48, true, other, 21);
+    Scenario(1000, 48, false, other, 21);
+    Scenario(100, 64 * 1024, true, other, 11);
+    Scenario(100, 64 * 1024, false, other, 11);
+  }
 }
 
 // One window whose 1 MiB title is "a" repeated, searched for a name of m
 // "a"s and a "b": the worst case for a search that compares from every
 // candidate. Against the same search for a name that is not there at all.
-void WorstCaseTitle(const e2e::Hvq& hvq) {
-  HWND hwnd = e2e::MakeWindow(std::string(1 << 20, 'a'), false);
+CASE("bench.worst-title", 900) {
+  HWND hwnd = MakeWindow(std::string(1 << 20, 'a'), false);
   for (size_t m : {1024u, 32768u}) {
     const std::string name = std::string(m, 'a') + "b";
-    volatile int opened = 0;
+    int opened = 0;
     const bench::Pair p = bench::Compare(
-        11, [&] { opened = hvq.CheckPrjOpened(name.c_str()); },
-        [&] { opened = hvq.CheckPrjOpened("bench-none"); });
-    char what[160];
-    snprintf(what, sizeof what,
-             "CheckPrjOpened, one window with a 1 MiB title of a, name of %zu a + b", m);
-    bench::Row(what, "that name", "a short name", p, "report");
+        11, [&] { opened += Search(name.c_str()); }, [&] { opened += Search("bench-none"); });
+    CHECK_EQ(opened, 0);
+    Note(bench::Row("CheckPrjOpened, one window with a 1 MiB title of a, name of " +
+                        std::to_string(m) + " a + b",
+                    "that name", "a short name", p, "report"));
   }
   DestroyWindow(hwnd);
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  if (e2e::IsChild(argc, argv) && argc == 6) {
-    MakeWindows(atoi(argv[3]), size_t(atoi(argv[4])), argv[5][0] == '1');
-    e2e::ChildReady();
-    return 0;
-  }
-  e2e::Hvq hvq = e2e::LoadHvq();
-  if (!hvq.module) return 1;
-  AgainstTheFloor(hvq);
-  if (argc > 1 && strcmp(argv[1], "floor") == 0) return 0;  // those rows alone
-  for (bool other : {false, true}) {
-    Scenario(hvq, 1000, 48, true, other, 21);
-    Scenario(hvq, 1000, 48, false, other, 21);
-    Scenario(hvq, 100, 64 * 1024, true, other, 11);
-    Scenario(hvq, 100, 64 * 1024, false, other, 11);
-  }
-  WorstCaseTitle(hvq);
-  return 0;
-}

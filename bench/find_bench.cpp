@@ -4,6 +4,7 @@
 // everywhere, the periodic worst cases for forward and for backward
 // comparison with names from 64 bytes to 32 KiB, and GBK text whose
 // candidates land on trail bytes. Then how the cost grows with the name.
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -35,9 +36,9 @@ bench::Pair Measure(const char* what, const std::vector<std::string>& texts,
       [&] {
         for (const std::string& t : texts) g_sink = ByteFind(t, name);
       });
-  char label[160];
-  snprintf(label, sizeof label, "%s, code page %d", what, codePage);
-  bench::Row(label, "CString::Find", "memmem", p, "<= 1.5");
+  puts(bench::Row(std::string(what) + ", code page " + std::to_string(codePage), "CString::Find",
+                  "memmem", p, "<= 1.5")
+           .c_str());
   return p;
 }
 
@@ -103,9 +104,11 @@ int main() {
     Measure("1 MiB of GBK text, candidates on every trail byte", {trails}, "\xA1.hvq", cp);
   }
 
-  bench::Row("Cost of a 32 KiB name against a 64-byte one, a x m + b", "32 KiB", "64 bytes",
-             {forward[1], forward[0]}, "<= 3");
-  bench::Row("Cost of a 32 KiB name against a 64-byte one, b + a x m", "32 KiB", "64 bytes",
-             {backward[1], backward[0]}, "<= 3");
+  puts(bench::Row("Cost of a 32 KiB name against a 64-byte one, a x m + b", "32 KiB", "64 bytes",
+                  {forward[1], forward[0]}, "<= 3")
+           .c_str());
+  puts(bench::Row("Cost of a 32 KiB name against a 64-byte one, b + a x m", "32 KiB", "64 bytes",
+                  {backward[1], backward[0]}, "<= 3")
+           .c_str());
   return 0;
 }

@@ -129,10 +129,19 @@ void NoSecondProcess() {
 }
 }  // namespace
 
-ChildProcess::ChildProcess(const std::string& title) {
+std::string PaddedTitle(size_t length, int i, const std::string& tail) {
+  if (!length) return tail;
+  std::string t = "Viewer " + std::to_string(i) + " - C:\\work\\";
+  while (t.size() + tail.size() < length) t += char('a' + (t.size() * 7 + size_t(i)) % 26);
+  return t + tail;
+}
+
+ChildProcess::ChildProcess(const std::string& tail, int count, size_t length) {
   const std::string event = Unique("hvqready");
   HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
-  if (Spawn(L"--child " + Wide(event) + L" \"" + Wide(title) + L"\"", m_pi))
+  if (Spawn(L"--child " + Wide(event) + L" " + Wide(std::to_string(count)) + L" " +
+                Wide(std::to_string(length)) + L" \"" + Wide(tail) + L"\"",
+            m_pi))
     CHECK(WaitForSingleObject(ready, 60000) == WAIT_OBJECT_0);
   else
     NoSecondProcess();
@@ -147,12 +156,12 @@ ChildProcess::~ChildProcess() {
   CloseHandle(m_pi.hThread);
 }
 
-int RunChild(const char* event, const char* title) {
-  MakeWindow(title, false);
+int RunChild(const char* event, int count, size_t length, const std::string& tail) {
+  for (int i = 0; i < count; ++i) MakeWindow(PaddedTitle(length, i, tail), false);
   HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, event);
   SetEvent(ready);
   CloseHandle(ready);
-  PumpMessages(120000);  // ended by the parent long before
+  PumpMessages(600000);  // ended by the parent long before
   return 0;
 }
 

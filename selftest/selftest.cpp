@@ -1,4 +1,5 @@
 // hvqlaunch-selftest: checks hvqlaunch.dll on this machine, end to end.
+// The run of every program of the kit (selftest.h): each is its cases.
 //
 //   hvqlaunch-selftest [--dll PATH] [--junit FILE] [--require WHAT] [CASE|GROUP...]
 //   hvqlaunch-selftest --restore | --list | --help
@@ -73,6 +74,12 @@ const char* MachineName(USHORT machine) {
       return "ARM";
   }
   return "unknown";
+}
+
+// This program's name, without ".exe".
+std::string Program() {
+  std::string name = Utf8(g_run.self.substr(g_run.self.find_last_of(L'\\') + 1));
+  return name.size() > 4 ? name.substr(0, name.size() - 4) : name;
 }
 
 std::string Seconds(DWORD ms) {
@@ -163,7 +170,7 @@ void PrintHeader() {
       elevated = elevation.TokenIsElevated ? "yes" : "no";
     CloseHandle(token);
   }
-  Print("hvqlaunch-selftest " HVQLAUNCH_VERSION_STRING "\n");
+  Print(Program() + " " HVQLAUNCH_VERSION_STRING "\n");
   Print("windows:   " + windows + "\n");
   Print("process:   " + std::string(c_arch) + " on an " + machine + " machine" + running + "\n");
   Print("wine:      " + (wineVersion ? std::string(wineVersion()) : std::string("no")) + "\n");
@@ -244,7 +251,7 @@ bool WriteJUnit(const std::wstring& path, const std::vector<Result>& results, in
                              std::to_string(failed) + "\" errors=\"0\" skipped=\"" +
                              std::to_string(skipped) + "\" time=\"" + Seconds(ms) + "\"";
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites " + counts +
-                    ">\n <testsuite name=\"hvqlaunch-selftest " + c_arch + "\" " + counts + ">\n";
+                    ">\n <testsuite name=\"" + Program() + " " + c_arch + "\" " + counts + ">\n";
   for (const Result& r : results) {
     const size_t dot = r.name.find('.');
     xml += "  <testcase classname=\"hvqlaunch." + r.name.substr(0, dot) + "\" name=\"" +
@@ -392,9 +399,10 @@ int SelftestMain() {
     const bool more = i + 1 < argc;
     if (a == L"--dll" && more) {
       dll = argv[++i];
-    } else if (a == L"--child" && i + 2 < argc) {  // the modes the cases start it in
+    } else if (a == L"--child" && i + 4 < argc) {  // the modes the cases start it in
       g_run.dllPath = dll;
-      return RunChild(Narrow(argv[i + 1]).c_str(), Narrow(argv[i + 2]).c_str());
+      return RunChild(Narrow(argv[i + 1]).c_str(), _wtoi(argv[i + 2]), size_t(_wtoi(argv[i + 3])),
+                      Narrow(argv[i + 4]));
     } else if (a == L"--start" && i + 2 < argc) {
       g_run.dllPath = dll;
       return StartAsAnotherHost(dll.c_str(), argv[i + 1], argv[i + 2], 100);
@@ -410,7 +418,7 @@ int SelftestMain() {
       Print(c_usage);
       return 0;
     } else if (a[0] == L'-') {
-      Print("hvqlaunch-selftest: unknown option or value " + Utf8(a) + "\n" + c_usage);
+      Print(Program() + ": unknown option or value " + Utf8(a) + "\n" + c_usage);
       return 2;
     } else {
       wanted.push_back(Utf8(a));
@@ -429,7 +437,7 @@ int SelftestMain() {
     bool known = false;
     for (const Case& c : Cases()) known = known || Selected(c.name, {w});
     if (!known) {
-      Print("hvqlaunch-selftest: no case or group " + w + " (--list names them)\n");
+      Print(Program() + ": no case or group " + w + " (--list names them)\n");
       return 2;
     }
   }

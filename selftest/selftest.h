@@ -1,5 +1,6 @@
-// hvqlaunch-selftest: the checks of hvqlaunch.dll on the machine where it
-// runs, as a host loads it. What every case shares: the run (the DLL under
+// The kit of hvqlaunch-selftest, the benchmarks and any other Windows test
+// program: the checks of hvqlaunch.dll on the machine where it runs, as a
+// host loads it. What every case shares: the run (the DLL under
 // test, the folder the cases work in, drive d: and the association), the
 // checks and skips, and the pieces of a host (windows, processes, message
 // boxes, files). The program has no C runtime: it links only system DLLs,
@@ -151,14 +152,21 @@ bool WaitFor(DWORD ms, Done done) {
   return true;
 }
 
-// This program again as another process, "--child EVENT TITLE": it shows
-// a hidden window with the title and pumps messages until it is ended.
+// A title of at least `length` bytes that ends in `tail`, its start
+// different for each i: "Viewer i - C:\work\" and letters.
+std::string PaddedTitle(size_t length, int i, const std::string& tail);
+
+// This program again as another process, "--child EVENT COUNT LENGTH
+// TAIL": it makes `count` hidden windows, each titled PaddedTitle(length,
+// i, tail) (the tail alone when length is 0), and pumps messages until it
+// is ended.
 class ChildProcess {
  public:
-  explicit ChildProcess(const std::string& title);
+  explicit ChildProcess(const std::string& tail, int count = 1, size_t length = 0);
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
+  DWORD Id() const { return m_pi.dwProcessId; }
 
  private:
   PROCESS_INFORMATION m_pi = {};
@@ -204,8 +212,8 @@ class BoxDismisser {
 };
 
 // The mode in which this program is started by the cases as another
-// process that shows a window.
-int RunChild(const char* event, const char* title);
+// process that shows windows.
+int RunChild(const char* event, int count, size_t length, const std::string& tail);
 
 // What the run changes on the machine and puts back (machine.cpp).
 // ClaimMachine: whether no other run of this user's is going on.
