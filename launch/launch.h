@@ -71,7 +71,10 @@ class QuietErrorMode {
 // name in upper case, so that every spelling of one file (case, separators,
 // "." and "..", relative and short folder names, other drive letters onto
 // the volume) is one record; else the exact text of its path. A file key
-// never matches a text key.
+// never matches a text key. The record is named from the key's kind, the
+// file's index (PlatformFileIndex, 0 for a text key) and its text: the
+// volume's serial number, which may cost the file system a request, is read
+// only where a record is found or claimed (CompleteLaunchKey).
 const uint32_t c_nLaunchStartingMs = 20000;
 const int c_nMaxLaunchText = 260;  // MAX_PATH: the shell opens no longer document
 struct LaunchKey {
@@ -85,11 +88,26 @@ struct SharedLaunch {
   uint32_t nState;  // 0: free; else the launch's tick, low bit set
   LaunchKey key;
 };
+// A document's key as a launch makes it. The file stays open, for its
+// attributes alone, until the key is complete or let go.
+struct DocumentKey {
+  LaunchKey key;
+  uint64_t nIndex = 0;  // the file's index on its volume, which names the record
+  PlatformFile hFile = nullptr;
+  bool bComplete = false;
+  DocumentKey() = default;
+  DocumentKey(const DocumentKey&) = delete;
+  DocumentKey& operator=(const DocumentKey&) = delete;
+  ~DocumentKey();
+};
 const int c_nLaunchNameLength = 36;  // "Local\hvqlaunch-doc-" and 16 hex digits
-void LaunchRecordName(const LaunchKey& key, WideChar (&szName)[c_nLaunchNameLength + 1]) noexcept;
+void LaunchRecordName(const DocumentKey& doc, WideChar (&szName)[c_nLaunchNameLength + 1]) noexcept;
 // The key of a document's path; false when there is none to be had.
 template <typename TChar>
-bool MakeLaunchKey(const CStringOf<TChar>& strDocument, LaunchKey& key) noexcept;
+bool MakeLaunchKey(const CStringOf<TChar>& strDocument, DocumentKey& doc) noexcept;
+// Reads what the key still lacks and lets the file go; false when that
+// cannot be had (the key then matches no record).
+bool CompleteLaunchKey(DocumentKey& doc) noexcept;
 
 // The records this process holds for launches that started no process
 // (the document was handed to a program already running), each for

@@ -37,23 +37,29 @@ unsigned ShellOpenFile(PlatformWindow hWndOwner, const TChar* pszPath, unsigned 
   return nError;
 }
 
-// FNV-1a over the key's kind, ID and units, as 16 hex digits after the
-// library's prefix in the session's namespace. Records of the earlier
-// layout, which held only a text, had another prefix.
-void LaunchRecordName(const LaunchKey& key, WideChar (&szName)[c_nLaunchNameLength + 1]) noexcept {
+// FNV-1a over the key's kind, the file's index and the key's units, as 16
+// hex digits after the library's prefix in the session's namespace.
+// Records of the earlier layout, which held only a text, had another
+// prefix.
+void LaunchRecordName(const DocumentKey& doc,
+                      WideChar (&szName)[c_nLaunchNameLength + 1]) noexcept {
   uint64_t nHash = 14695981039346656037u;
   const auto mix = [&nHash](const void* p, size_t cb) {
     for (size_t i = 0; i < cb; ++i)
       nHash = (nHash ^ static_cast<const uint8_t*>(p)[i]) * 1099511628211u;
   };
-  mix(&key.nKind, sizeof key.nKind);
-  mix(&key.id, sizeof key.id);
-  mix(key.szUnits, size_t(key.nLength) * sizeof(WideChar));
+  mix(&doc.key.nKind, sizeof doc.key.nKind);
+  mix(&doc.nIndex, sizeof doc.nIndex);
+  mix(doc.key.szUnits, size_t(doc.key.nLength) * sizeof(WideChar));
   const AsciiText<WideChar, 21> szPrefix("Local\\hvqlaunch-doc-");
   memcpy(szName, szPrefix.sz, sizeof szPrefix.sz);
   for (int i = c_nLaunchNameLength - 1; i >= 20; --i, nHash >>= 4)
     szName[i] = WideChar("0123456789abcdef"[nHash & 15]);
   szName[c_nLaunchNameLength] = 0;
+}
+
+DocumentKey::~DocumentKey() {
+  if (hFile) PlatformCloseFile(hFile);
 }
 
 namespace {
@@ -75,19 +81,29 @@ int LaunchText(const CStringW& strDocument, WideChar* pwch) {
 // The document is opened outside the library's lock, under its quiet error
 // mode, for its attributes alone, as the shell's own request for it would
 // be: a drive without a disk fails at once, and no viewer is kept from it.
+// Its index names the record; the rest of its identity waits until a
+// record is found or claimed, so that a launch that finds the project open
+// asks the volume nothing.
 template <typename TChar>
-bool MakeLaunchKey(const CStringOf<TChar>& strDocument, LaunchKey& key) noexcept {
+bool MakeLaunchKey(const CStringOf<TChar>& strDocument, DocumentKey& doc) noexcept {
+  LaunchKey& key = doc.key;
   key = LaunchKey{};
   const int nText = LaunchText(strDocument, key.szUnits);
   if (nText <= 0) return false;
   key.nKind = LaunchKey::text;
   key.nLength = uint32_t(nText);
-  bool bFile;
   {
     const QuietErrorMode quiet;
-    bFile = PlatformFileIdentity(static_cast<const TChar*>(strDocument), key.id);
+    doc.hFile = PlatformOpenIdentity(static_cast<const TChar*>(strDocument));
+    if (doc.hFile) doc.nIndex = PlatformFileIndex(doc.hFile);
   }
-  if (!bFile) {
+  doc.bComplete = !doc.hFile;
+  if (doc.hFile && !doc.nIndex && CompleteLaunchKey(doc))  // no index at hand: all of it now
+    memcpy(&doc.nIndex, key.id.abId, sizeof doc.nIndex);
+  if (!doc.nIndex) {  // no identity: the text
+    if (doc.hFile) PlatformCloseFile(doc.hFile);
+    doc.hFile = nullptr;
+    doc.bComplete = true;
     key.id = PlatformFileId{};
     return true;
   }
@@ -100,8 +116,22 @@ bool MakeLaunchKey(const CStringOf<TChar>& strDocument, LaunchKey& key) noexcept
   return true;
 }
 
-template bool MakeLaunchKey(const CString&, LaunchKey&) noexcept;
-template bool MakeLaunchKey(const CStringW&, LaunchKey&) noexcept;
+bool CompleteLaunchKey(DocumentKey& doc) noexcept {
+  if (doc.bComplete) return true;
+  if (!doc.hFile) return false;
+  bool bFile;
+  {
+    const QuietErrorMode quiet;
+    bFile = PlatformFileIdentity(doc.hFile, doc.key.id);
+  }
+  PlatformCloseFile(doc.hFile);
+  doc.hFile = nullptr;
+  doc.bComplete = bFile;
+  return bFile;
+}
+
+template bool MakeLaunchKey(const CString&, DocumentKey&) noexcept;
+template bool MakeLaunchKey(const CStringW&, DocumentKey&) noexcept;
 
 namespace {
 
@@ -112,9 +142,9 @@ struct LaunchRecord {
   uint32_t nState = 0;  // what this launch claimed it with
 
   // Opens the record of the key; false when it cannot be had.
-  bool Open(const LaunchKey& key, bool bCreate) {
+  bool Open(const DocumentKey& doc, bool bCreate) {
     WideChar szName[c_nLaunchNameLength + 1];
-    LaunchRecordName(key, szName);
+    LaunchRecordName(doc, szName);
     void* pView = nullptr;
     hRecord = PlatformOpenRecord(szName, sizeof(SharedLaunch), bCreate, &pView);
     p = static_cast<SharedLaunch*>(pView);
@@ -129,8 +159,11 @@ struct LaunchRecord {
     return __atomic_compare_exchange_n(&p->nState, &nOld, nNew, false, __ATOMIC_ACQ_REL,
                                        __ATOMIC_ACQUIRE);
   }
-  // Read only while the state is live: the claimer wrote it before.
-  bool Holds(const LaunchKey& key) const {
+  // Read only while the state is live: the claimer wrote it before. A key
+  // that cannot be completed matches nothing.
+  bool Holds(DocumentKey& doc) const {
+    if (!CompleteLaunchKey(doc)) return false;
+    const LaunchKey& key = doc.key;
     return p->key.nKind == key.nKind && p->key.nLength == key.nLength &&
            memcmp(&p->key.id, &key.id, sizeof key.id) == 0 &&
            memcmp(p->key.szUnits, key.szUnits, size_t(key.nLength) * sizeof(WideChar)) == 0;
@@ -146,17 +179,18 @@ bool IsLive(uint32_t nState, uint32_t nNow) {
 // claimer writes the key, then swaps the state, so that of several
 // claimers one wins and the others find its launch starting. A few tries
 // at most.
-bool BeginLaunch(const LaunchKey& key, LaunchRecord& launch) {
-  if (!launch.Open(key, true)) return true;
+bool BeginLaunch(DocumentKey& doc, LaunchRecord& launch) {
+  if (!launch.Open(doc, true)) return true;
   for (int nTry = 0; nTry < 4; ++nTry) {
     const uint32_t nState = launch.State();
     const uint32_t nNow = PlatformTickCount();
     if (IsLive(nState, nNow)) {
-      const bool bStarting = launch.Holds(key);
+      const bool bStarting = launch.Holds(doc);
       launch.Close();
       return !bStarting;
     }
-    launch.p->key = key;
+    if (!CompleteLaunchKey(doc)) break;
+    launch.p->key = doc.key;
     launch.nState = nNow | 1;
     if (launch.Swap(nState, launch.nState)) return true;
   }
@@ -201,11 +235,11 @@ void FinishLaunch(LaunchRecord& launch, unsigned nError, PlatformProcess hProces
 }
 
 // A window shows the project: its launch is over for every process.
-void EndLaunchOf(const LaunchKey& key) {
+void EndLaunchOf(DocumentKey& doc) {
   LaunchRecord record;
-  if (!record.Open(key, false)) return;
+  if (!record.Open(doc, false)) return;
   const uint32_t nState = record.State();
-  if (nState && record.Holds(key)) record.Swap(nState, 0);
+  if (IsLive(nState, PlatformTickCount()) && record.Holds(doc)) record.Swap(nState, 0);
   record.Close();
 }
 
@@ -232,7 +266,7 @@ int StartVRAN3D(CStringOf<TChar> strFolder, CStringOf<TChar> strName, unsigned n
   const int nOpened =
       CheckPrjOpened<TChar>(strName, &bOutOfMemory, (nFlags & HVQ_ACTIVATE) ? &hWndShown : nullptr);
   if (bOutOfMemory) return HVQ_E_OUT_OF_MEMORY;
-  LaunchKey key;
+  DocumentKey key;
   const bool bKey = MakeLaunchKey(strDocument, key);
   if (nOpened) {
     if (bKey) EndLaunchOf(key);

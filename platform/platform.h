@@ -14,6 +14,7 @@
 typedef struct PlatformWindow_* PlatformWindow;    // a top-level window handle
 typedef struct PlatformProcess_* PlatformProcess;  // a process the shell started
 typedef struct PlatformRecord_* PlatformRecord;    // this process's hold of a shared record
+typedef struct PlatformFile_* PlatformFile;        // a file opened for its identity
 
 // Called once per top-level window; nonzero goes on, 0 stops.
 typedef int (*PlatformEnumWindowsProc)(PlatformWindow hWnd, intptr_t lParam);
@@ -80,18 +81,23 @@ bool PlatformCreateDirectory(const WideChar* pszPath) noexcept;
 bool PlatformCopyFile(const char* pszSource, const char* pszTarget) noexcept;
 bool PlatformCopyFile(const WideChar* pszSource, const WideChar* pszTarget) noexcept;
 
-// The identity of the file or folder at the path: its volume's serial
-// number and its ID on that volume, the 128-bit one where the system has
-// it (Windows 8 and later). It is read through a handle that asks for its
-// attributes alone, shares everything and recalls nothing from offline
-// storage, so that no other program is ever kept from the file. False when
-// it cannot be opened or has no ID.
+// A file or folder opened for its identity alone: through a handle that
+// asks for its attributes, shares everything and recalls nothing from
+// offline storage, so that no other program is ever kept from it. Null
+// when it cannot be opened. Its index on its volume is at hand (0 when the
+// file system has none); its whole identity, the volume's serial number and
+// its ID there (the 128-bit one where the system has it, Windows 8 and
+// later), may cost the file system a request to the volume. False when it
+// has no ID.
 struct PlatformFileId {
   uint64_t nVolume;
   uint8_t abId[16];
 };
-bool PlatformFileIdentity(const char* pszPath, PlatformFileId& id) noexcept;
-bool PlatformFileIdentity(const WideChar* pszPath, PlatformFileId& id) noexcept;
+PlatformFile PlatformOpenIdentity(const char* pszPath) noexcept;
+PlatformFile PlatformOpenIdentity(const WideChar* pszPath) noexcept;
+uint64_t PlatformFileIndex(PlatformFile hFile) noexcept;
+bool PlatformFileIdentity(PlatformFile hFile, PlatformFileId& id) noexcept;
+void PlatformCloseFile(PlatformFile hFile) noexcept;
 // The units in upper case, as the file system compares names.
 void PlatformUpperCase(WideChar* pwch, int nLength) noexcept;
 

@@ -331,54 +331,75 @@ void PlatformCloseProcess(PlatformProcess hProcess) noexcept {
   CloseHandle(reinterpret_cast<HANDLE>(hProcess));
 }
 
-// A section backed by the paging file, in the session's namespace. An
-// object of that name that is not such a section, or is smaller, fails.
 // FILE_ID_INFO comes with Windows 8: GetFileInformationByHandleEx is
 // looked up when needed, so that the library still loads before; there,
-// and where a file system has no such ID, the 64-bit one is taken.
+// and where a file system has no such ID, the 64-bit one is taken. The
+// index alone is the file system's FileInternalInformation, which needs no
+// request to the volume.
 typedef BOOL(WINAPI* GetFileInformationByHandleExProc)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID,
                                                        DWORD);
+typedef LONG(WINAPI* NtQueryInformationFileProc)(HANDLE, void*, void*, ULONG, ULONG);
+static const ULONG c_nFileInternalInformation = 6;
 
-static bool FileIdentity(HANDLE hFile, PlatformFileId& id) noexcept {
-  if (hFile == INVALID_HANDLE_VALUE) return false;
+static const DWORD c_nShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+static const DWORD c_nIdentityFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_NO_RECALL;
+
+static PlatformFile IdentityHandle(HANDLE hFile) noexcept {
+  return hFile == INVALID_HANDLE_VALUE ? nullptr : reinterpret_cast<PlatformFile>(hFile);
+}
+
+PlatformFile PlatformOpenIdentity(const char* pszPath) noexcept {
+  return IdentityHandle(CreateFileA(pszPath, FILE_READ_ATTRIBUTES, c_nShareAll, nullptr,
+                                    OPEN_EXISTING, c_nIdentityFlags, nullptr));
+}
+
+PlatformFile PlatformOpenIdentity(const WideChar* pszPath) noexcept {
+  return IdentityHandle(CreateFileW(reinterpret_cast<const WCHAR*>(pszPath), FILE_READ_ATTRIBUTES,
+                                    c_nShareAll, nullptr, OPEN_EXISTING, c_nIdentityFlags,
+                                    nullptr));
+}
+
+uint64_t PlatformFileIndex(PlatformFile hFile) noexcept {
+  const auto pfnQuery = reinterpret_cast<NtQueryInformationFileProc>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+  ULONG_PTR ioStatus[2];
+  uint64_t nIndex = 0;
+  if (!pfnQuery || pfnQuery(reinterpret_cast<HANDLE>(hFile), ioStatus, &nIndex, sizeof nIndex,
+                            c_nFileInternalInformation) < 0)
+    return 0;
+  return nIndex;
+}
+
+bool PlatformFileIdentity(PlatformFile hFile, PlatformFileId& id) noexcept {
+  const HANDLE h = reinterpret_cast<HANDLE>(hFile);
   const auto pfnEx = reinterpret_cast<GetFileInformationByHandleExProc>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFileInformationByHandleEx")));
   FILE_ID_INFO info;
   BY_HANDLE_FILE_INFORMATION basic;
-  bool bDone = pfnEx && pfnEx(hFile, FileIdInfo, &info, sizeof info);
+  bool bDone = pfnEx && pfnEx(h, FileIdInfo, &info, sizeof info);
   if (bDone) {
     id.nVolume = info.VolumeSerialNumber;
     memcpy(id.abId, info.FileId.Identifier, sizeof id.abId);
-  } else if ((bDone = GetFileInformationByHandle(hFile, &basic) != FALSE)) {
+  } else if ((bDone = GetFileInformationByHandle(h, &basic) != FALSE)) {
     id.nVolume = basic.dwVolumeSerialNumber;
     const uint64_t nIndex = uint64_t(basic.nFileIndexHigh) << 32 | basic.nFileIndexLow;
     memset(id.abId, 0, sizeof id.abId);
     memcpy(id.abId, &nIndex, sizeof nIndex);
   }
-  CloseHandle(hFile);
   const uint8_t abNone[sizeof id.abId] = {};
   return bDone && memcmp(id.abId, abNone, sizeof abNone) != 0;
 }
 
-static const DWORD c_nShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-static const DWORD c_nIdentityFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_NO_RECALL;
-
-bool PlatformFileIdentity(const char* pszPath, PlatformFileId& id) noexcept {
-  return FileIdentity(CreateFileA(pszPath, FILE_READ_ATTRIBUTES, c_nShareAll, nullptr,
-                                  OPEN_EXISTING, c_nIdentityFlags, nullptr),
-                      id);
-}
-
-bool PlatformFileIdentity(const WideChar* pszPath, PlatformFileId& id) noexcept {
-  return FileIdentity(CreateFileW(reinterpret_cast<const WCHAR*>(pszPath), FILE_READ_ATTRIBUTES,
-                                  c_nShareAll, nullptr, OPEN_EXISTING, c_nIdentityFlags, nullptr),
-                      id);
+void PlatformCloseFile(PlatformFile hFile) noexcept {
+  CloseHandle(reinterpret_cast<HANDLE>(hFile));
 }
 
 void PlatformUpperCase(WideChar* pwch, int nLength) noexcept {
   if (nLength > 0) CharUpperBuffW(reinterpret_cast<WCHAR*>(pwch), DWORD(nLength));
 }
 
+// A section backed by the paging file, in the session's namespace. An
+// object of that name that is not such a section, or is smaller, fails.
 PlatformRecord PlatformOpenRecord(const WideChar* pszName, size_t cb, bool bCreate,
                                   void** ppView) noexcept {
   *ppView = nullptr;

@@ -84,6 +84,7 @@ void CollideRecords(bool collide);
 // made has one of its own on volume 1; two paths given one are one file
 // (another drive onto the same folder, a hard link).
 void SetFileId(const std::string& path, uint64_t volume, uint64_t id);
+int VolumeQueries();  // whole identities read, which ask the volume
 // The clock, which Reset moves a day on; the thread's last error; the
 // windows activated, in order.
 void Advance(uint32_t nMs);

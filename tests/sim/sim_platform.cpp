@@ -61,6 +61,7 @@ struct State {
   int host = -1;
   bool failRecords = false, collideRecords = false;
   uint64_t ids = 0;
+  int volumeQueries = 0;
 };
 
 thread_local unsigned t_lastError = 0;
@@ -178,6 +179,7 @@ void SetFileId(const std::string& path, uint64_t volume, uint64_t id) {
   e.volume = volume;
   e.id = id;
 }
+int VolumeQueries() { return S().volumeQueries; }
 void StartNoProcess(bool no) { S().noProcess = no; }
 void DeclineElevation(bool no) { S().declined = no; }
 void EmptyDrive(const std::string& drive) { S().emptyDrives.insert(Normalise(drive)); }
@@ -331,16 +333,34 @@ void PlatformCloseRecord(PlatformRecord hRecord, void*) noexcept {
   sim::Drop(S().recordHandles.at(reinterpret_cast<size_t>(hRecord) - 1));
 }
 
-bool PlatformFileIdentity(const char* pszPath, PlatformFileId& id) noexcept {
+// A handle holds what the file was when it was opened, as a real one
+// stays with its file.
+PlatformFile PlatformOpenIdentity(const char* pszPath) noexcept {
   const sim::Entry* e = sim::Usable(pszPath) ? sim::Find(pszPath) : nullptr;
-  if (!e || !e->id) return false;
-  id = PlatformFileId{e->volume, {}};
-  memcpy(id.abId, &e->id, sizeof e->id);
-  return true;
+  if (!e) return nullptr;
+  auto* pFile = new PlatformFileId{e->volume, {}};
+  memcpy(pFile->abId, &e->id, sizeof e->id);
+  return reinterpret_cast<PlatformFile>(pFile);
 }
 
-bool PlatformFileIdentity(const WideChar* pszPath, PlatformFileId& id) noexcept {
-  return PlatformFileIdentity(sim::Utf8(pszPath).c_str(), id);
+PlatformFile PlatformOpenIdentity(const WideChar* pszPath) noexcept {
+  return PlatformOpenIdentity(sim::Utf8(pszPath).c_str());
+}
+
+uint64_t PlatformFileIndex(PlatformFile hFile) noexcept {
+  uint64_t nIndex;
+  memcpy(&nIndex, reinterpret_cast<PlatformFileId*>(hFile)->abId, sizeof nIndex);
+  return nIndex;
+}
+
+bool PlatformFileIdentity(PlatformFile hFile, PlatformFileId& id) noexcept {
+  ++S().volumeQueries;
+  id = *reinterpret_cast<PlatformFileId*>(hFile);
+  return PlatformFileIndex(hFile) != 0;
+}
+
+void PlatformCloseFile(PlatformFile hFile) noexcept {
+  delete reinterpret_cast<PlatformFileId*>(hFile);
 }
 
 void PlatformUpperCase(WideChar* pwch, int nLength) noexcept {

@@ -148,16 +148,25 @@ TEST_F(LaunchTest, ALaunchRecordNamesTheDocumentNotItsSpelling) {
   EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\plain", "deck", 0), HVQ_OPENED);
   EXPECT_EQ(HvqStartVRAN3DExA("s:\\bridge", "deck", 0), HVQ_OPENING);
   EXPECT_EQ(sim::ShellRequests().size(), 6u);
+
+  // The volume is asked only where a record is found or claimed.
+  sim::AddWindow("Viewer - deck.hvq", false);
+  sim::Advance(20000);
+  const int queries = sim::VolumeQueries();
+  EXPECT_EQ(HvqStartVRAN3DExA("C:\\work\\bridge", "deck", 0), HVQ_ALREADY_OPEN);
+  EXPECT_EQ(sim::VolumeQueries(), queries);
 }
 
 // A record that holds another key, one that cannot be read, or none to be
 // had never blocks a launch.
 TEST_F(LaunchTest, ForeignOrMissingRecordsNeverBlock) {
   sim::AddFile("C:\\work\\bridge\\deck.hvq", "doc");
-  LaunchKey key;
-  ASSERT_TRUE(MakeLaunchKey(CString("C:\\work\\bridge\\deck.hvq"), key));
+  DocumentKey doc;
+  ASSERT_TRUE(MakeLaunchKey(CString("C:\\work\\bridge\\deck.hvq"), doc));
+  ASSERT_TRUE(CompleteLaunchKey(doc));
+  const LaunchKey& key = doc.key;
   WideChar szName[c_nLaunchNameLength + 1];
-  LaunchRecordName(key, szName);
+  LaunchRecordName(doc, szName);
   void* pView = nullptr;
   ASSERT_NE(PlatformOpenRecord(szName, sizeof(SharedLaunch), true, &pView), nullptr);
   for (const uint32_t nLength : {3u, 0xFFFFFFFFu}) {
