@@ -98,7 +98,8 @@ struct DocumentKey {
   DocumentKey() = default;
   DocumentKey(const DocumentKey&) = delete;
   DocumentKey& operator=(const DocumentKey&) = delete;
-  ~DocumentKey();
+  ~DocumentKey() { CloseFile(); }
+  void CloseFile() noexcept;
 };
 const int c_nLaunchNameLength = 36;  // "Local\hvqlaunch-doc-" and 16 hex digits
 void LaunchRecordName(const DocumentKey& doc, WideChar (&szName)[c_nLaunchNameLength + 1]) noexcept;

@@ -58,8 +58,9 @@ void LaunchRecordName(const DocumentKey& doc,
   szName[c_nLaunchNameLength] = 0;
 }
 
-DocumentKey::~DocumentKey() {
+void DocumentKey::CloseFile() noexcept {
   if (hFile) PlatformCloseFile(hFile);
+  hFile = nullptr;
 }
 
 namespace {
@@ -101,8 +102,7 @@ bool MakeLaunchKey(const CStringOf<TChar>& strDocument, DocumentKey& doc) noexce
   if (doc.hFile && !doc.nIndex && CompleteLaunchKey(doc))  // no index at hand: all of it now
     memcpy(&doc.nIndex, key.id.abId, sizeof doc.nIndex);
   if (!doc.nIndex) {  // no identity: the text
-    if (doc.hFile) PlatformCloseFile(doc.hFile);
-    doc.hFile = nullptr;
+    doc.CloseFile();
     doc.bComplete = true;
     key.id = PlatformFileId{};
     return true;
@@ -124,8 +124,7 @@ bool CompleteLaunchKey(DocumentKey& doc) noexcept {
     const QuietErrorMode quiet;
     bFile = PlatformFileIdentity(doc.hFile, doc.key.id);
   }
-  PlatformCloseFile(doc.hFile);
-  doc.hFile = nullptr;
+  doc.CloseFile();
   doc.bComplete = bFile;
   return bFile;
 }
@@ -276,6 +275,7 @@ int StartVRAN3D(CStringOf<TChar> strFolder, CStringOf<TChar> strName, unsigned n
 
   LaunchRecord launch;
   if (bKey && !BeginLaunch(key, launch)) return HVQ_OPENING;
+  key.CloseFile();  // the shell opens the document itself
   PlatformProcess hProcess = nullptr;
   const unsigned nError = ShellOpenFile<TChar>(nullptr, strDocument, nFlags, &hProcess);
   FinishLaunch(launch, nError, hProcess);
