@@ -94,7 +94,6 @@ struct DocumentKey {
   LaunchKey key;
   uint64_t nIndex = 0;  // the file's index on its volume, which names the record
   PlatformFile hFile = nullptr;
-  bool bComplete = false;
   DocumentKey() = default;
   DocumentKey(const DocumentKey&) = delete;
   DocumentKey& operator=(const DocumentKey&) = delete;

@@ -97,13 +97,12 @@ bool MakeLaunchKey(const CStringOf<TChar>& strDocument, DocumentKey& doc) noexce
     const QuietErrorMode quiet;
     doc.hFile = PlatformOpenIdentity(static_cast<const TChar*>(strDocument));
     if (doc.hFile) doc.nIndex = PlatformFileIndex(doc.hFile);
+    // No index at hand: the whole identity now, its ID naming the record.
+    if (doc.hFile && !doc.nIndex && PlatformFileIdentity(doc.hFile, key.id))
+      memcpy(&doc.nIndex, key.id.abId, sizeof doc.nIndex);
   }
-  doc.bComplete = !doc.hFile;
-  if (doc.hFile && !doc.nIndex && CompleteLaunchKey(doc))  // no index at hand: all of it now
-    memcpy(&doc.nIndex, key.id.abId, sizeof doc.nIndex);
   if (!doc.nIndex) {  // no identity: the text
     doc.CloseFile();
-    doc.bComplete = true;
     key.id = PlatformFileId{};
     return true;
   }
@@ -116,17 +115,20 @@ bool MakeLaunchKey(const CStringOf<TChar>& strDocument, DocumentKey& doc) noexce
   return true;
 }
 
+// A text key is whole from the start, a file key once its ID is read: an
+// ID is never 0.
+static bool IsComplete(const LaunchKey& key) {
+  const uint8_t abNone[sizeof key.id.abId] = {};
+  return key.nKind == LaunchKey::text || memcmp(key.id.abId, abNone, sizeof abNone) != 0;
+}
+
 bool CompleteLaunchKey(DocumentKey& doc) noexcept {
-  if (doc.bComplete) return true;
-  if (!doc.hFile) return false;
-  bool bFile;
-  {
+  if (!IsComplete(doc.key) && doc.hFile) {
     const QuietErrorMode quiet;
-    bFile = PlatformFileIdentity(doc.hFile, doc.key.id);
+    if (!PlatformFileIdentity(doc.hFile, doc.key.id)) doc.key.id = PlatformFileId{};
   }
   doc.CloseFile();
-  doc.bComplete = bFile;
-  return bFile;
+  return IsComplete(doc.key);
 }
 
 template bool MakeLaunchKey(const CString&, DocumentKey&) noexcept;
